@@ -1,0 +1,58 @@
+#pragma once
+// A platform whose adapter list and ARP cache a test poses.
+
+#include "platform/Platform.h"
+
+#include <mutex>
+
+namespace kavelo::test {
+
+class TFakePlatform : public IPlatform {
+public:
+  std::vector<TAdapterInfo> Adapters;
+  std::optional<std::vector<TArpRow>> Arp;
+  std::vector<uint32_t> Undeletable; // rows the process may not delete
+  std::vector<TArpRow> Deleted;
+
+  std::vector<TAdapterInfo> AdapterList() override {
+    std::lock_guard lock(fMutex);
+    return Adapters;
+  }
+  std::optional<std::vector<TArpRow>> ArpTable() override {
+    std::lock_guard lock(fMutex);
+    return Arp;
+  }
+  bool DeleteArpRow(const TArpRow& row) override {
+    std::lock_guard lock(fMutex);
+    for (uint32_t a : Undeletable)
+      if (a == row.Address) return false;
+    Deleted.push_back(row);
+    return true;
+  }
+
+private:
+  std::mutex fMutex;
+};
+
+// Installs a fake platform for the lifetime of a test.
+class TScopedPlatform {
+public:
+  explicit TScopedPlatform(std::shared_ptr<IPlatform> platform)
+      : fPrevious(SetPlatform(std::move(platform))) {}
+  ~TScopedPlatform() { SetPlatform(fPrevious); }
+  TScopedPlatform(const TScopedPlatform&) = delete;
+  TScopedPlatform& operator=(const TScopedPlatform&) = delete;
+
+private:
+  std::shared_ptr<IPlatform> fPrevious;
+};
+
+// The only adapter is a loopback pair's tool side: 127.0.N.1/24.
+inline std::shared_ptr<TFakePlatform> LoopbackPairPlatform(int n) {
+  auto platform = std::make_shared<TFakePlatform>();
+  platform->Adapters = {{"lo", "127.0." + std::to_string(n) + ".1", "255.255.255.0"}};
+  platform->Arp = std::vector<TArpRow>{};
+  return platform;
+}
+
+} // namespace kavelo::test
