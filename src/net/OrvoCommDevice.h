@@ -82,6 +82,7 @@ public:
   int32_t SendRawFrame(const uint8_t* Frame, uint16_t FrameSize, uint32_t Timeout);
 
 protected:
+  uint8_t WantedReceiveHeader() const { return fWantedReceiveHeader.load(); }
   void ReceiveDatagram(TUdpServer& server, const uint8_t* data, size_t length);
 
 private:

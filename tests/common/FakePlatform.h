@@ -47,10 +47,10 @@ private:
   std::shared_ptr<IPlatform> fPrevious;
 };
 
-// The only adapter is a loopback pair's tool side: 127.0.N.1/24.
-inline std::shared_ptr<TFakePlatform> LoopbackPairPlatform(int n) {
+// The only adapter is the tool's side of a loopback pair: <prefix>.1/24.
+inline std::shared_ptr<TFakePlatform> LoopbackPairPlatform(const std::string& prefix) {
   auto platform = std::make_shared<TFakePlatform>();
-  platform->Adapters = {{"lo", "127.0." + std::to_string(n) + ".1", "255.255.255.0"}};
+  platform->Adapters = {{"lo", prefix + ".1", "255.255.255.0"}};
   platform->Arp = std::vector<TArpRow>{};
   return platform;
 }
