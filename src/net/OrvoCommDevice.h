@@ -2,6 +2,7 @@
 // The one object through which the tool talks UDP to a handheld or a command station.
 
 #include "net/AutoResetEvent.h"
+#include "net/CommandStationRecords.h"
 #include "net/Frame.h"
 #include "net/OrvoObserver.h"
 #include "net/UdpServer.h"
@@ -54,6 +55,120 @@ public:
   uint16_t Port() const { return fPort; }
 
   // ---- the command-station command set ----
+  // None of these is used by the update tool itself; they are the link's interface for programs
+  // that talk to a command station and the boosters, decoders and buses behind it.
+  //
+  // Reading a record: with WaitFor the request waits up to kCommandTimeoutMs for the reply,
+  // which fills the record (never beyond its size). Where the size is checked, the result is
+  // true only for a reply of exactly the record's size. Without WaitFor the request goes out,
+  // the record is left alone and the reply reaches the callback and the observers.
+  // A missing (null) record pointer is refused: false, nothing sent.
+  bool CFG_ReadCommonSettings(TCommonSettings& CommonSettings, bool WaitFor); // size not checked
+  bool CFG_ReadMMDCCSettings(TMMDCCSettings& MMDCCSettings, bool WaitFor);
+  bool CFG_GetSystemState(PSystemState SystemState, bool WaitFor);
+  bool GetHwInfoExt(THwInfo& HwInfo, bool WaitFor);
+  bool CFG_Glidra_GetSettings(PGlidraSettings GlSettings, bool WaitFor);
+  bool CFG_Glidra_GetData(PGlidraData GlData, bool WaitFor);
+  bool CFG_Glidra_GetDataExt(PGlidraDataExt GlData, bool WaitFor);
+  bool CFG_Glidra_GetDataExt2(PGlidraDataExt2 GlData, bool WaitFor);
+  bool BOOST_GetSystemState(PBoosterSystemState SystemState, bool WaitFor);
+  bool BOOST_ReadDescription(TBoosterDescription& Description, bool WaitFor); // size not checked
+  bool BOOST_ReadCommonSettings(TBoosterCommonSettings& CommonSettings,
+                                bool WaitFor); // size not checked
+  bool BOOST_ReadMMDCCSettings(TBoosterMMDCCSettings& MMDCCSettings, bool WaitFor);
+  bool DECODER_GetSystemState(PDecoderSystemState SystemState, bool WaitFor);
+  bool DECODER_ReadDescription(TBoosterDescription& Description, bool WaitFor); // not checked
+  bool DECODER_ReadCVSettings(TDecoderCVSettings& CommonSettings, bool WaitFor); // not checked
+  // Always waits; true only for a 4-byte reply.
+  bool CFG_GetBroadcastFlags(uint32_t& BroadcastFlags);
+  bool CFG_RailCom_GetDataEx(uint16_t LocoAddress, PRailComData RailComData, bool WaitFor);
+  // Waits only with WaitFor and a DataFormatType to store into; otherwise just asks.
+  bool CFG_GetLocoMode(uint16_t LocoAddress, PByte DataFormatType, bool WaitFor);
+
+  // Writing a record: sent whole, without waiting; the result is whether it went out.
+  bool CFG_WriteCommonSettings(const TCommonSettings& CommonSettings);
+  bool CFG_WriteMMDCCSettings(const TMMDCCSettings& MMDCCSettings);
+  // Remembers the flags (CFG_LastBroadcastFlags) before sending, whatever becomes of the send.
+  bool CFG_SetBroadcastFlags(uint32_t BroadcastFlags);
+  bool CFG_Glidra_SetSettings(const TGlidraSettings& GlSettings);
+  bool CFG_Glidra_SetData(const TGlidraInput& GlData);
+  bool CFG_Glidra_SetDataExt(const TGlidraInputExt& GlData);
+  bool BOOST_WriteDescription(const TBoosterDescription& Description);
+  bool BOOST_WriteCommonSettings(const TBoosterCommonSettings& CommonSettings);
+  bool BOOST_WriteMMDCCSettings(const TBoosterMMDCCSettings& MMDCCSettings);
+  bool DECODER_WriteDescription(const TBoosterDescription& Description);
+  bool DECODER_WriteCVSettings(const TDecoderCVSettings& CommonSettings);
+
+  // Plain requests: an empty frame, no wait; any reply reaches the callback and the observers.
+  bool GetSerialNumber();
+  bool GetHwInfo();
+  bool Logoff();
+  bool Restart();
+  bool Bootloader();
+  bool CFG_RailCom_GetData();
+
+  // Small commands, no wait.
+  bool CFG_GetQuenbusData(uint8_t GroupIndex);
+  bool CFG_ProgramQuenbusModule(uint8_t ModuleAddress);
+  void CFG_SetLocoMode(uint16_t LocoAddress, uint8_t DataFormatType);
+  bool CFG_DebugReadBlock(uint32_t addr, uint8_t len);
+  void SnifferBus_Config(uint8_t Config);
+  void LocoNet_DispatchAddress(uint16_t LocoAddress);
+  void LocoNet_ReadSlot(uint8_t Slot);
+  void LocoNet_SlotAllowPurging(uint8_t Slot, bool allow);
+  void LocoNet_ReportDetector(uint16_t ReportAddress);
+  void LocoNet_ReportLissy(uint16_t ReportAddress);
+  void LocoNet_ReportRFID();
+  void CAN_ReportDetector();
+
+  // X-Bus: writes the XOR byte into Buffer[n + 1] (n = low 4 bits of the X-header, so the
+  // buffer needs room for n + 2 bytes) and sends the message without waiting. False and
+  // nothing sent for a missing buffer.
+  bool XPressNet(PByteArray Buffer, bool BroadCast);
+  // The same for a message whose X-header does not state its data count: n = len.
+  bool XPressNet(PByteArray Buffer, uint8_t len);
+  bool SetTrackPowerOn();
+  bool SetTrackPowerOff();
+  bool SetTrackEmergencyStop();
+  bool GetFwVersion();
+  bool SetTurnout(uint16_t TurnoutAddress, bool Activate, uint8_t Output, bool BroadCast);
+  bool SetExtTurnout(uint16_t TurnoutAddress, uint8_t Data);
+  bool GetTurnout(uint16_t TurnoutAddress);
+  bool POM_ReadByte(uint16_t LocoAddress, uint16_t CV);
+  bool POM_WriteByte(uint16_t LocoAddress, uint16_t CV, uint8_t Value);
+  bool POM_WriteBit(uint16_t LocoAddress, uint16_t CV, uint8_t BitPos, bool Value);
+  bool POM_ReadByteAccessory(uint16_t DecoderAddress, uint8_t OutputNr, uint16_t CV);
+  bool POM_WriteByteAccessory(uint16_t DecoderAddress, uint8_t OutputNr, uint16_t CV,
+                              uint8_t Value);
+  bool POM_WriteBitAccessory(uint16_t DecoderAddress, uint8_t OutputNr, uint16_t CV,
+                             uint8_t BitPos, bool Value);
+
+  // LocoNet: writes the check byte into Buffer[len] (room for len + 1 bytes) and sends the
+  // len + 1 bytes without waiting. False and nothing sent for a missing buffer.
+  bool LocoNet_Send(PByteArray Buffer, uint8_t len);
+  bool LocoNet_CV_Cfg_Request(uint16_t LnCvClass, uint16_t LnCvNr, uint16_t LnCvVal,
+                              uint8_t Flags);
+  bool LocoNet_CV_Cfg_Write(uint16_t LnCvClass, uint16_t LnCvNr, uint16_t LnCvVal);
+
+  // CAN, no wait.
+  bool CAN_Send(const TCANMessage& CanMsg);
+  // Sends a copy marked as a ZCAN message; the caller's record stays as it is.
+  bool CAN_SendZCAN(const TCANMessage& CanMessage);
+  static constexpr uint32_t ZCAN20_IDREQ(uint32_t grp, uint32_t cmd, uint16_t NId) {
+    return station::ZcanId(grp, cmd, station::kZcanModeRequest, NId);
+  }
+  static constexpr uint32_t ZCAN20_IDCMD(uint32_t grp, uint32_t cmd, uint16_t NId) {
+    return station::ZcanId(grp, cmd, station::kZcanModeCommand, NId);
+  }
+  static constexpr uint32_t ZCAN20_IDEVT(uint32_t grp, uint32_t cmd, uint16_t NId) {
+    return station::ZcanId(grp, cmd, station::kZcanModeEvent, NId);
+  }
+  static constexpr uint32_t ZCAN20_IDACK(uint32_t grp, uint32_t cmd, uint16_t NId) {
+    return station::ZcanId(grp, cmd, station::kZcanModeAck, NId);
+  }
+  bool CAN_RequestPing(uint16_t DstNid);
+  bool CAN_InfoModuleInfoReq(uint16_t DstNid, uint16_t Typ);
+  void CAN_ReportBooster();
   // ---- end of the command-station command set ----
 
   // The sends that the command set, the handheld subclass and the handheld connection use.
