@@ -13,6 +13,14 @@
 
 namespace kavelo::test {
 
+// Opens buffer for reading and writing with bytes as its content.
+inline QBuffer& FillStream(QBuffer& buffer, const TBytes& bytes) {
+  buffer.setData(QByteArray(reinterpret_cast<const char*>(bytes.data()),
+                            static_cast<qsizetype>(bytes.size())));
+  buffer.open(QIODevice::ReadWrite);
+  return buffer;
+}
+
 // A connection to a scripted handheld, on a virtual clock, with English texts.
 class HandheldTest : public ::testing::Test {
 protected:
@@ -31,12 +39,7 @@ protected:
     fDevice->Responder = [this](const TBytes& f) { return fFlash(f); };
   }
   std::vector<TBytes> Requests() const { return fDevice->Frames(TSentFrame::Transmit); }
-  static QBuffer& Stream(QBuffer& buffer, const TBytes& bytes) {
-    buffer.setData(QByteArray(reinterpret_cast<const char*>(bytes.data()),
-                              static_cast<qsizetype>(bytes.size())));
-    buffer.open(QIODevice::ReadWrite);
-    return buffer;
-  }
+  static QBuffer& Stream(QBuffer& buffer, const TBytes& bytes) { return FillStream(buffer, bytes); }
 
   std::shared_ptr<TFakePlatform> fPlatform = std::make_shared<TFakePlatform>();
   TScopedPlatform fPlatformScope{fPlatform};

@@ -1,0 +1,239 @@
+#include "ui/MainForm.h"
+
+#include "net/Helpers.h"
+#include "ui/AboutDialog.h"
+#include "ui/Anchors.h"
+#include "update/Versions.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTimer>
+
+#include <cmath>
+
+namespace kavelo::ui {
+
+namespace {
+constexpr int kOuterHeight = 255;
+constexpr int kMinOuterWidth = 560;
+constexpr int kMinOuterHeight = 250;
+} // namespace
+
+TMainForm::TMainForm(TMainFormEnvironment environment, QWidget* parent)
+    : QMainWindow(parent), fEnvironment(std::move(environment)) {
+  if (!fEnvironment.LanguageStore) fEnvironment.LanguageStore = CreateSettingsLanguageStore();
+  if (fEnvironment.SystemLanguage == QLocale::AnyLanguage)
+    fEnvironment.SystemLanguage = QLocale::system().language();
+
+  // 1. The window and its controls.
+  setObjectName(QStringLiteral("MainForm"));
+  setWindowTitle(QStringLiteral("Orvo Kavelo Update Tool"));
+  setWindowIcon(QIcon(QStringLiteral(":/artwork/kavelo-update-tool.png")));
+  QFont font(QStringLiteral("Tahoma"));
+  font.setPixelSize(Scaled(11));
+  setFont(font);
+  BuildControls();
+  resize(Scaled(557), Scaled(650) + menuBar()->sizeHint().height());
+  setMinimumSize(Scaled(kMinOuterWidth), Scaled(kMinOuterHeight));
+
+  // 2. The language: the stored choice, else the system's.
+  SetLanguage(StartupLanguage(*fEnvironment.LanguageStore, fEnvironment.SystemLanguage));
+  for (size_t i = 0; i < kLanguages.size(); ++i)
+    LanguageItems[i]->setChecked(kLanguages[i].Base == Language());
+
+  // 3. The connection.
+  fKavelo = std::make_unique<TKavelo>(this);
+  if (fEnvironment.LinkFactory) fKavelo->SetLinkFactory(fEnvironment.LinkFactory);
+  fKavelo->SetReceivedEvent([this](IKaveloLink* sender, uint16_t header, const uint8_t* data,
+                                   uint16_t size) { HandheldDataReceived(sender, header, data, size); });
+  fKavelo->SetProgress([this](const void* sender, int32_t max, int32_t position) {
+    HandheldProgress(sender, max, position);
+  });
+
+  // 4. The status line over the progress bar.
+  fLabelStatus = new QLabel(ProgressBar1);
+  fLabelStatus->setObjectName(QStringLiteral("fLabelStatus"));
+  fLabelStatus->setAlignment(Qt::AlignCenter);
+  fLabelStatus->setAttribute(Qt::WA_TranslucentBackground);
+  fLabelStatus->setAutoFillBackground(false);
+  fLabelStatus->setGeometry(0, Scaled(2), ProgressBar1->width(), Scaled(13));
+
+  // 5. The developer panel and the update group's extra controls stay out of sight.
+  GroupBoxDevTest->setEnabled(false);
+  for (QWidget* w : std::initializer_list<QWidget*>{GroupBoxDevTest, CheckBoxStepHM, CheckBoxStepRM,
+                                                    BitBtnOpenHM, BitBtnOpenRM, ComboBoxHMVersion,
+                                                    ComboBoxRMVersion, LabelNewVersion})
+    w->hide();
+
+  // 6. Only the connection row, the update group and Close show.
+  resize(width(), Scaled(kOuterHeight) - (frameGeometry().height() - height()));
+  GroupBoxDevTest->resize(GroupBoxDevTest->width(), 0);
+
+  // 7. The texts.
+  ApplyLanguage();
+
+  connect(BitBtnSearch, &QPushButton::clicked, this, [this] { BitBtnSearchClick(); });
+  connect(BitBtnConnect, &QPushButton::clicked, this, [this] { BitBtnConnectClick(); });
+  connect(BitBtnDisconnect, &QPushButton::clicked, this, [this] { BitBtnDisconnectClick(); });
+  connect(BitBtnGuidance, &QPushButton::clicked, this, [this] { BitBtnGuidanceClick(); });
+  connect(BitBtnClose, &QPushButton::clicked, this, [this] { close(); });
+  connect(MenuExit, &QAction::triggered, this, [this] { close(); });
+  connect(MenuGuidance, &QAction::triggered, this, [this] { MenuGuidanceClick(); });
+  connect(MenuAbout, &QAction::triggered, this, [this] { MenuAboutClick(); });
+  for (size_t i = 0; i < kLanguages.size(); ++i) {
+    const int base = kLanguages[i].Base;
+    connect(LanguageItems[i], &QAction::triggered, this, [this, base] { LanguageClick(base); });
+  }
+  connect(BitBtnClearLog, &QPushButton::clicked, MemoLog, &QPlainTextEdit::clear);
+}
+
+TMainForm::~TMainForm() {
+  // The choice becomes persistent only now, at every exit.
+  fEnvironment.LanguageStore->Write(Language());
+  fKavelo.reset(); // closes any open link; nothing is sent to the handheld
+}
+
+int TMainForm::Language() const { return LanguageBase(); }
+
+void TMainForm::SetLanguage(int base) { SetLanguageBase(base); }
+
+void TMainForm::ApplyLanguage() {
+  BitBtnClose->setText(LocalizedText(151));
+  LabeledEditIPAddressLabel->setText(LocalizedText(152));
+  LabeledEditIPAddress->setToolTip(LocalizedText(153));
+  BitBtnConnect->setText(LocalizedText(154));
+  BitBtnConnect->setToolTip(LocalizedText(155));
+  BitBtnDisconnect->setText(LocalizedText(156));
+  BitBtnDisconnect->setToolTip(LocalizedText(157));
+  BitBtnSearch->setText(LocalizedText(158));
+  BitBtnSearch->setToolTip(LocalizedText(159));
+  GroupBoxFWUpdate->setTitle(LocalizedText(160));
+  BitBtnUpdateHM->setText(LocalizedText(161));
+  BitBtnUpdateHM->setToolTip(LocalizedText(162));
+  BitBtnUpdateRM->setText(LocalizedText(163));
+  BitBtnUpdateRM->setToolTip(LocalizedText(164));
+  BitBtnGuidance->setText(LocalizedText(177));
+  BitBtnGuidance->setToolTip(LocalizedText(178));
+  MenuFile->setTitle(LocalizedText(500));
+  MenuExit->setText(LocalizedText(151));
+  MenuLanguage->setTitle(LocalizedText(550));
+  MenuHelp->setTitle(LocalizedText(590));
+  MenuGuidance->setText(LocalizedText(177));
+  MenuAbout->setText(LocalizedText(591));
+  ShowHMVersion();
+  ShowRMVersion();
+  ShowPFDVersion();
+}
+
+void TMainForm::ShowHMVersion() {
+  ComboBoxHMVersion->setEditText(VersionComboText(HMFirmwareVersion));
+  LabelHMFirmware->setText(HMFirmwareLabel());
+}
+
+void TMainForm::ShowRMVersion() {
+  ComboBoxRMVersion->setEditText(VersionComboText(RMFirmwareVersion));
+  LabelRMFirmware->setText(RMFirmwareLabel());
+}
+
+void TMainForm::ShowPFDVersion() { LabelPFDFirmware->setText(PFDFirmwareLabel()); }
+
+void TMainForm::LanguageClick(int base) {
+  SetLanguage(base);
+  ApplyLanguage();
+}
+
+void TMainForm::UpdateControlStates(bool Connected) {
+  const bool hasFile = !LabeledEditFileName->text().isEmpty();
+  BitBtnSearch->setEnabled(!Connected);
+  BitBtnConnect->setEnabled(!Connected);
+  BitBtnDisconnect->setEnabled(Connected);
+  BitBtnUpdateHM->setEnabled(Connected && !LabelHMFirmware->text().isEmpty());
+  BitBtnUpdateRM->setEnabled(Connected && !LabelRMFirmware->text().isEmpty());
+  BitBtnHMUpdate->setEnabled(Connected);
+  BitBtnRestart->setEnabled(Connected);
+  BitBtnErase->setEnabled(hasFile && Connected);
+  BitBtnRead->setEnabled(Connected);
+  BitBtnWrite->setEnabled(hasFile && Connected);
+  BitBtnVerify->setEnabled(hasFile && Connected);
+  BitBtnUpdatePFD->setEnabled(Connected);
+  BitBtnReadControlBlock->setEnabled(Connected);
+  BitBtnWriteControlBlock->setEnabled(Connected && fKavelo->HasControlBlock());
+}
+
+std::array<QComboBox*, 7> TMainForm::ControlBlockFields() const {
+  return {ComboBoxNewFirmwareHM, ComboBoxOldFirmwareHM, ComboBoxNewFirmwareRM,
+          ComboBoxOldFirmwareRM, ComboBoxNewHMResources, ComboBoxOldHMResources,
+          ComboBoxResourceAddress};
+}
+
+void TMainForm::AppendLog(const QString& line) {
+  MemoLog->appendPlainText(line);
+  MemoLog->verticalScrollBar()->setValue(MemoLog->verticalScrollBar()->maximum());
+}
+
+void TMainForm::HandheldDataReceived(IKaveloLink*, uint16_t Header, const uint8_t* ReceiveBuffer,
+                                     uint16_t ReceiveBufferSize) {
+  if (!CheckBoxLogRX->isChecked()) return;
+  QString line = QStringLiteral("RX Len = ") + QString::number(ReceiveBufferSize) +
+                 QStringLiteral(" Header = 0x") +
+                 QStringLiteral("%1").arg(Header, 4, 16, QChar(u'0')).toUpper();
+  for (uint16_t i = 0; i < ReceiveBufferSize; ++i)
+    line += QStringLiteral(" %1").arg(ReceiveBuffer[i], 2, 16, QChar(u'0')).toUpper();
+  AppendLog(line);
+  MemoLog->repaint();
+}
+
+int TMainForm::ProgressPercent(int32_t Max, int32_t Position) {
+  if (Max <= 0) return 0;
+  // nearbyint in the default rounding mode: halves go to the even neighbour.
+  return static_cast<int>(std::nearbyint(static_cast<double>(Position) / Max * 100.0));
+}
+
+void TMainForm::HandheldProgress(const void*, int32_t Max, int32_t Position) {
+  ProgressBar1->setValue(std::clamp(ProgressPercent(Max, Position), 0, 100));
+  ProgressBar1->repaint();
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+  // Quitting inside a wait would end its nested event loop and fail the operation half-way.
+  if (fOperations > 0) {
+    fCloseRequested = true;
+    event->ignore();
+    return;
+  }
+  QMainWindow::closeEvent(event);
+}
+
+TMainForm::TOperation::TOperation(TMainForm& form) : fForm(form) { ++fForm.fOperations; }
+
+TMainForm::TOperation::~TOperation() {
+  if (--fForm.fOperations == 0 && fForm.fCloseRequested) {
+    fForm.fCloseRequested = false;
+    QTimer::singleShot(0, &fForm, [form = &fForm] { form->close(); });
+  }
+}
+
+} // namespace kavelo::ui
+
+namespace kavelo::ui {
+
+void TMainForm::MenuAboutClick() { OpenAboutDialog(this); }
+
+void TMainForm::BitBtnGuidanceClick() { MenuGuidanceClick(); }
+
+void TMainForm::MenuGuidanceClick() {}
+
+} // namespace kavelo::ui

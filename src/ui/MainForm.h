@@ -1,0 +1,160 @@
+#pragma once
+// The tool's only permanent window: the connection row, the firmware update group with its
+// status line over the progress bar, the Close button, the menu and the hidden developer panel.
+
+#include "handheld/Kavelo.h"
+#include "ui/Localization.h"
+
+#include <QMainWindow>
+
+#include <functional>
+#include <memory>
+
+class QAction;
+class QActionGroup;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+
+namespace kavelo::ui {
+
+class TAnchors;
+
+// What the window takes from its surroundings; tests pose their own.
+struct TMainFormEnvironment {
+  std::shared_ptr<ILanguageStore> LanguageStore;   // QSettings when empty
+  QLocale::Language SystemLanguage = QLocale::AnyLanguage; // QLocale::system() when AnyLanguage
+  TKaveloLinkFactory LinkFactory;                  // the UDP endpoint when empty
+};
+
+class TMainForm : public QMainWindow {
+public:
+  explicit TMainForm(TMainFormEnvironment environment = {}, QWidget* parent = nullptr);
+  ~TMainForm() override;
+
+  int Language() const;
+  void SetLanguage(int base);
+  void ApplyLanguage();
+  void UpdateControlStates(bool Connected);
+  static int GetPort() { return 21105; }
+  // The bar's percentage for a progress report: halves round to the even neighbour.
+  static int ProgressPercent(int32_t Max, int32_t Position);
+
+  TKavelo& Kavelo() { return *fKavelo; }
+  TControlBlock& ControlBlock() { return fControlBlock; }
+  void AppendLog(const QString& line);
+
+  // Click handlers.
+  void BitBtnSearchClick();
+  void BitBtnConnectClick();
+  void BitBtnDisconnectClick();
+  void BitBtnGuidanceClick();
+  void MenuGuidanceClick();
+  void MenuAboutClick();
+  void LanguageClick(int base);
+
+  // Controls, named as in the design.
+  QLineEdit* LabeledEditIPAddress = nullptr;
+  QLabel* LabeledEditIPAddressLabel = nullptr;
+  QPushButton* BitBtnSearch = nullptr;
+  QPushButton* BitBtnConnect = nullptr;
+  QPushButton* BitBtnDisconnect = nullptr;
+  QPushButton* BitBtnGuidance = nullptr;
+  QGroupBox* GroupBoxFWUpdate = nullptr;
+  QPushButton* BitBtnUpdateHM = nullptr;
+  QLabel* LabelHMFirmware = nullptr;
+  QPushButton* BitBtnUpdateRM = nullptr;
+  QLabel* LabelRMFirmware = nullptr;
+  QProgressBar* ProgressBar1 = nullptr;
+  QLabel* fLabelStatus = nullptr;
+  QPushButton* BitBtnClose = nullptr;
+  QCheckBox* CheckBoxStepHM = nullptr;
+  QCheckBox* CheckBoxStepRM = nullptr;
+  QPushButton* BitBtnOpenHM = nullptr;
+  QPushButton* BitBtnOpenRM = nullptr;
+  QComboBox* ComboBoxHMVersion = nullptr;
+  QComboBox* ComboBoxRMVersion = nullptr;
+  QLabel* LabelNewVersion = nullptr;
+
+  QGroupBox* GroupBoxDevTest = nullptr;
+  QPushButton* BitBtnHMUpdate = nullptr;
+  QPushButton* BitBtnRestart = nullptr;
+  QPushButton* BitBtnUpdatePFD = nullptr;
+  QLabel* LabelPFDFirmware = nullptr;
+  QComboBox* ComboBoxAddress = nullptr;
+  QComboBox* ComboBoxReadLen = nullptr;
+  QPushButton* BitBtnRead = nullptr;
+  QPushButton* BitBtnErase = nullptr;
+  QPushButton* BitBtnWrite = nullptr;
+  QPushButton* BitBtnVerify = nullptr;
+  QLineEdit* LabeledEditFileName = nullptr;
+  QPushButton* BitBtnOpen = nullptr;
+  QPushButton* BitBtnReadControlBlock = nullptr;
+  QPushButton* BitBtnWriteControlBlock = nullptr;
+  QComboBox* ComboBoxNewFirmwareHM = nullptr;
+  QComboBox* ComboBoxOldFirmwareHM = nullptr;
+  QComboBox* ComboBoxNewFirmwareRM = nullptr;
+  QComboBox* ComboBoxOldFirmwareRM = nullptr;
+  QComboBox* ComboBoxNewHMResources = nullptr;
+  QComboBox* ComboBoxOldHMResources = nullptr;
+  QComboBox* ComboBoxResourceAddress = nullptr;
+  QCheckBox* CheckBoxLogRX = nullptr;
+  QPushButton* BitBtnClearLog = nullptr;
+  QPlainTextEdit* MemoLog = nullptr;
+
+  QMenu* MenuFile = nullptr;
+  QAction* MenuExit = nullptr;
+  QMenu* MenuLanguage = nullptr;
+  QActionGroup* LanguageGroup = nullptr;
+  std::array<QAction*, 7> LanguageItems{};
+  QMenu* MenuHelp = nullptr;
+  QAction* MenuGuidance = nullptr;
+  QAction* MenuAbout = nullptr;
+
+  // The seven control block fields in their order.
+  std::array<QComboBox*, 7> ControlBlockFields() const;
+
+protected:
+  void closeEvent(QCloseEvent* event) override;
+
+  // Marks a long operation; a close asked for meanwhile waits until the last one ends.
+  class TOperation {
+  public:
+    explicit TOperation(TMainForm& form);
+    ~TOperation();
+    TOperation(const TOperation&) = delete;
+    TOperation& operator=(const TOperation&) = delete;
+
+  private:
+    TMainForm& fForm;
+  };
+
+private:
+  void BuildControls();
+  void BuildMenu();
+  void BuildDevPanel();
+  void ShowHMVersion();
+  void ShowRMVersion();
+  void ShowPFDVersion();
+  void HandheldDataReceived(IKaveloLink* Sender, uint16_t Header, const uint8_t* ReceiveBuffer,
+                            uint16_t ReceiveBufferSize);
+  void HandheldProgress(const void* Sender, int32_t Max, int32_t Position);
+
+  TMainFormEnvironment fEnvironment;
+  std::unique_ptr<TKavelo> fKavelo;
+  TControlBlock fControlBlock{};
+  QWidget* fClient = nullptr;
+  TAnchors* fAnchors = nullptr;
+  TAnchors* fGroupAnchors = nullptr;
+  TAnchors* fPanelAnchors = nullptr;
+  int fOperations = 0;
+  bool fCloseRequested = false;
+};
+
+} // namespace kavelo::ui
