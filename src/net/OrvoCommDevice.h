@@ -169,6 +169,49 @@ public:
   bool CAN_RequestPing(uint16_t DstNid);
   bool CAN_InfoModuleInfoReq(uint16_t DstNid, uint16_t Typ);
   void CAN_ReportBooster();
+
+  // A handheld's boot loader behind the command station, through the tunnel. A reply counts
+  // as positive when it has at least 3 bytes, 0xD in the high nibble of its first byte and the
+  // command's echo in its second.
+  bool HMU_EnterTestMode();
+  bool HMU_ExitTestMode();
+  // On anything but a positive reply long enough to carry them, all three become 0.
+  bool HMU_GetVersionInfo(uint8_t& XBusVersion, uint8_t& XBusSubVersion,
+                          uint16_t& SoftwareVersion);
+  bool HMU_EnterBootMode();
+  bool HMU_InitData();
+  bool HMU_ExitBootMode();
+  bool HMU_ResetIntoBootMode(); // always true: the reply is not judged
+  bool HMU_WriteData(uint8_t Segment, uint8_t CheckSum);
+  // Sends up to 14 bytes; their count once acknowledged, else -1 (also for a missing buffer
+  // or a negative size, which send nothing).
+  int32_t HMU_SendData(const uint8_t* Data, int32_t DataSize);
+  bool HMU_Release();
+  // With Wait, polls the version for up to kHmuResetPollMs until the boot loader answers.
+  bool HMU_ResetCPU(bool Wait);
+  // Writes one block of exactly 128 bytes: 128, -2 (a piece was not acknowledged), -3 (the
+  // boot loader refused the block), or -1 for a missing buffer (nothing sent).
+  int32_t HMU_WriteBlock(uint8_t Segment, const uint8_t* Data);
+
+  // The decoder update through caller-built frames answered by a result byte. -1 for no
+  // result in time, and for a missing buffer or more than kDuxMaxDataLength bytes of data
+  // (nothing sent).
+  int32_t DUX_Send(uint8_t Command, const uint8_t* Data, uint16_t DataLength, uint8_t Repeats,
+                   uint16_t DelayBetweenBytes, uint16_t DelayBetweenPackages,
+                   uint32_t MaxWaitTime);
+  // An empty list sends the short frame that carries only the command.
+  int32_t DUX_Send(uint8_t Command, const std::vector<uint8_t>& Data, uint8_t Repeats,
+                   uint16_t DelayBetweenBytes, uint16_t DelayBetweenPackages,
+                   uint32_t MaxWaitTime);
+  bool DUX_Enable();
+  bool DUX_Disable();
+  // Reads bit by bit; on failure the bits read so far stay in Value.
+  bool DUX_ReadCV(uint16_t CV, uint8_t& Value);
+  bool DUX_ReadDecoderType(uint8_t& DecoderType);
+  bool DUX_WriteCV(uint16_t CV, uint8_t Value);
+  int32_t DUX_EraseFlash();
+  // Data: exactly 256 bytes; false and nothing sent for a missing buffer.
+  bool DUX_WriteFlash(uint32_t Address, const uint8_t* Data);
   // ---- end of the command-station command set ----
 
   // The sends that the command set, the handheld subclass and the handheld connection use.
