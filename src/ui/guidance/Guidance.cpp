@@ -31,11 +31,24 @@ QString MissingResource(const QString& name) {
 }
 
 void CentreOn(QWidget* dialog, QWidget* mainWindow) {
-  QRect area;
-  if (mainWindow) area = mainWindow->frameGeometry();
-  else if (const QScreen* screen = QGuiApplication::primaryScreen()) area = screen->availableGeometry();
-  if (area.isEmpty()) return;
-  dialog->move(area.center() - QPoint(dialog->width() / 2, dialog->height() / 2));
+  const QScreen* screen = mainWindow ? mainWindow->screen() : QGuiApplication::primaryScreen();
+  // Before it is shown the dialog has no frame yet; the main window's frame is the best
+  // guess of what the window manager will add around it.
+  QSize frameSize = dialog->size();
+  if (mainWindow) frameSize += mainWindow->frameGeometry().size() - mainWindow->size();
+  QRect frame(QPoint(0, 0), frameSize);
+  if (mainWindow) frame.moveCenter(mainWindow->frameGeometry().center());
+  else if (screen) frame.moveCenter(screen->availableGeometry().center());
+  // The dialog is taller than the main window: near a screen edge, centring alone would push
+  // its title bar out of reach, so it is kept on the screen, the top-left corner winning.
+  if (screen) {
+    const QRect desk = screen->availableGeometry();
+    if (frame.right() > desk.right()) frame.moveRight(desk.right());
+    if (frame.bottom() > desk.bottom()) frame.moveBottom(desk.bottom());
+    if (frame.left() < desk.left()) frame.moveLeft(desk.left());
+    if (frame.top() < desk.top()) frame.moveTop(desk.top());
+  }
+  dialog->move(frame.topLeft());
 }
 
 } // namespace
