@@ -9,7 +9,9 @@ constexpr uint8_t kErasedByte = 0xFF; // what unwritten device memory reads as: 
 constexpr char16_t kLowByteMask = 0xFF;
 } // namespace
 
-void TBoosterDescription::Clear() { Description.fill(0); }
+void TBoosterDescription::Clear() {
+  Description.fill(0);
+}
 
 void TBoosterDescription::SetString(const QString& desc) {
   const size_t stored = std::min(static_cast<size_t>(desc.size()), kMaxStoredLength);

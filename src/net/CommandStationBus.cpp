@@ -16,9 +16,6 @@ namespace {
 // whose X-header counts more data than it names carries zeros, never stale memory.
 using TXMessage = std::array<uint8_t, kXMaxMessageSize>;
 
-uint8_t HighByte(uint16_t value) { return static_cast<uint8_t>(value >> 8); }
-uint8_t LowByte(uint16_t value) { return static_cast<uint8_t>(value); }
-
 // A decoder address for programming on the main: four address bits per output number.
 uint16_t AccessoryWord(uint16_t DecoderAddress, uint8_t OutputNr) {
   uint16_t w = static_cast<uint16_t>((DecoderAddress << kXPomDecoderAddressShift) |
@@ -45,8 +42,8 @@ TXMessage LocoPom(uint16_t LocoAddress, uint8_t instruction, uint16_t CV, uint8_
                     LowByte(LocoAddress), instruction, CV, value);
 }
 
-TXMessage AccessoryPom(uint16_t DecoderAddress, uint8_t OutputNr, uint8_t instruction,
-                       uint16_t CV, uint8_t value) {
+TXMessage AccessoryPom(uint16_t DecoderAddress, uint8_t OutputNr, uint8_t instruction, uint16_t CV,
+                       uint8_t value) {
   const uint16_t w = AccessoryWord(DecoderAddress, OutputNr);
   return PomMessage(kXPomAccessory, HighByte(w), LowByte(w), instruction, CV, value);
 }
@@ -134,8 +131,7 @@ bool TOrvoCommDevice::POM_WriteByte(uint16_t LocoAddress, uint16_t CV, uint8_t V
   return XPressNet(m.data(), false);
 }
 
-bool TOrvoCommDevice::POM_WriteBit(uint16_t LocoAddress, uint16_t CV, uint8_t BitPos,
-                                   bool Value) {
+bool TOrvoCommDevice::POM_WriteBit(uint16_t LocoAddress, uint16_t CV, uint8_t BitPos, bool Value) {
   TXMessage m = LocoPom(LocoAddress, kXPomWriteBit, CV, BitValue(BitPos, Value));
   return XPressNet(m.data(), false);
 }
@@ -146,16 +142,15 @@ bool TOrvoCommDevice::POM_ReadByteAccessory(uint16_t DecoderAddress, uint8_t Out
   return XPressNet(m.data(), false);
 }
 
-bool TOrvoCommDevice::POM_WriteByteAccessory(uint16_t DecoderAddress, uint8_t OutputNr,
-                                             uint16_t CV, uint8_t Value) {
+bool TOrvoCommDevice::POM_WriteByteAccessory(uint16_t DecoderAddress, uint8_t OutputNr, uint16_t CV,
+                                             uint8_t Value) {
   TXMessage m = AccessoryPom(DecoderAddress, OutputNr, kXPomWriteByte, CV, Value);
   return XPressNet(m.data(), false);
 }
 
-bool TOrvoCommDevice::POM_WriteBitAccessory(uint16_t DecoderAddress, uint8_t OutputNr,
-                                            uint16_t CV, uint8_t BitPos, bool Value) {
-  TXMessage m =
-      AccessoryPom(DecoderAddress, OutputNr, kXPomWriteBit, CV, BitValue(BitPos, Value));
+bool TOrvoCommDevice::POM_WriteBitAccessory(uint16_t DecoderAddress, uint8_t OutputNr, uint16_t CV,
+                                            uint8_t BitPos, bool Value) {
+  TXMessage m = AccessoryPom(DecoderAddress, OutputNr, kXPomWriteBit, CV, BitValue(BitPos, Value));
   return XPressNet(m.data(), false);
 }
 
@@ -164,16 +159,14 @@ bool TOrvoCommDevice::POM_WriteBitAccessory(uint16_t DecoderAddress, uint8_t Out
 bool TOrvoCommDevice::LocoNet_Send(PByteArray Buffer, uint8_t len) {
   if (!Buffer) return false;
   Buffer[len] = static_cast<uint8_t>(kLocoNetCheckSeed ^ XorOf(Buffer, len));
-  return SendFrame(kLocoNetHeader, Buffer, static_cast<uint16_t>(len + 1), nullptr, 0, nullptr,
-                   0);
+  return SendFrame(kLocoNetHeader, Buffer, static_cast<uint16_t>(len + 1), nullptr, 0, nullptr, 0);
 }
 
 namespace {
 
 // LocoNet data bytes carry 7 bits; bit 7 of each of bytes 7 to 13 travels in byte 6.
-std::array<uint8_t, kLnCvMessageSize> LnCvMessage(uint8_t kind, uint16_t LnCvClass,
-                                                   uint16_t LnCvNr, uint16_t LnCvVal,
-                                                   uint8_t Flags) {
+std::array<uint8_t, kLnCvMessageSize> LnCvMessage(uint8_t kind, uint16_t LnCvClass, uint16_t LnCvNr,
+                                                  uint16_t LnCvVal, uint8_t Flags) {
   std::array<uint8_t, kLnCvMessageSize> m{};
   std::copy(kLnCvPrefix.begin(), kLnCvPrefix.end(), m.begin());
   m[kLnCvPrefix.size()] = kind;
@@ -193,14 +186,13 @@ std::array<uint8_t, kLnCvMessageSize> LnCvMessage(uint8_t kind, uint16_t LnCvCla
 
 } // namespace
 
-bool TOrvoCommDevice::LocoNet_CV_Cfg_Request(uint16_t LnCvClass, uint16_t LnCvNr,
-                                             uint16_t LnCvVal, uint8_t Flags) {
+bool TOrvoCommDevice::LocoNet_CV_Cfg_Request(uint16_t LnCvClass, uint16_t LnCvNr, uint16_t LnCvVal,
+                                             uint8_t Flags) {
   auto m = LnCvMessage(kLnCvRequest, LnCvClass, LnCvNr, LnCvVal, Flags);
   return LocoNet_Send(m.data(), kLnCvCheckedLength);
 }
 
-bool TOrvoCommDevice::LocoNet_CV_Cfg_Write(uint16_t LnCvClass, uint16_t LnCvNr,
-                                           uint16_t LnCvVal) {
+bool TOrvoCommDevice::LocoNet_CV_Cfg_Write(uint16_t LnCvClass, uint16_t LnCvNr, uint16_t LnCvVal) {
   auto m = LnCvMessage(kLnCvWrite, LnCvClass, LnCvNr, LnCvVal, 0x00);
   return LocoNet_Send(m.data(), kLnCvCheckedLength);
 }

@@ -37,6 +37,8 @@ bool TOrvoCommDevice::CAN_InfoModuleInfoReq(uint16_t DstNid, uint16_t Typ) {
   return CAN_SendZCAN(request);
 }
 
-void TOrvoCommDevice::CAN_ReportBooster() { CAN_RequestPing(kZcanBoosterNid); }
+void TOrvoCommDevice::CAN_ReportBooster() {
+  CAN_RequestPing(kZcanBoosterNid);
+}
 
 } // namespace kavelo

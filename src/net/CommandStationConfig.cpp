@@ -21,8 +21,8 @@ bool Post(TOrvoCommDevice& link, uint16_t header, const uint8_t* payload = nullp
 // The reply is copied straight into the caller's record, cut to its size; the link reports the
 // reply's true length, so a reply that is too long is refused like one that is too short.
 template <class TRecord>
-bool ReadRecord(TOrvoCommDevice& link, uint16_t requestHeader, uint8_t replyHeader,
-                TRecord* record, bool WaitFor, TSizeRule rule) {
+bool ReadRecord(TOrvoCommDevice& link, uint16_t requestHeader, uint8_t replyHeader, TRecord* record,
+                bool WaitFor, TSizeRule rule) {
   if (!record) return false;
   if (!WaitFor) return Post(link, requestHeader);
   uint16_t size = 0;
@@ -43,9 +43,6 @@ bool WriteRecord(TOrvoCommDevice& link, uint16_t header, const TRecord& record) 
   return Post(link, header, reinterpret_cast<const uint8_t*>(&record), sizeof(TRecord));
 }
 
-uint8_t HighByte(uint16_t value) { return static_cast<uint8_t>(value >> 8); }
-uint8_t LowByte(uint16_t value) { return static_cast<uint8_t>(value); }
-
 } // namespace
 
 // ---- reading a record ----
@@ -59,8 +56,8 @@ bool TOrvoCommDevice::CFG_ReadMMDCCSettings(TMMDCCSettings& MMDCCSettings, bool 
 }
 
 bool TOrvoCommDevice::CFG_GetSystemState(PSystemState SystemState, bool WaitFor) {
-  return ReadRecord(*this, kSystemStateRequestHeader, kSystemStateReplyHeader, SystemState,
-                    WaitFor, TSizeRule::MustMatch);
+  return ReadRecord(*this, kSystemStateRequestHeader, kSystemStateReplyHeader, SystemState, WaitFor,
+                    TSizeRule::MustMatch);
 }
 
 bool TOrvoCommDevice::GetHwInfoExt(THwInfo& HwInfo, bool WaitFor) {
@@ -78,8 +75,8 @@ bool TOrvoCommDevice::CFG_Glidra_GetData(PGlidraData GlData, bool WaitFor) {
 }
 
 bool TOrvoCommDevice::CFG_Glidra_GetDataExt(PGlidraDataExt GlData, bool WaitFor) {
-  return ReadRecord(*this, kGlidraDataExtHeader, static_cast<uint8_t>(kGlidraDataExtHeader),
-                    GlData, WaitFor, TSizeRule::MustMatch);
+  return ReadRecord(*this, kGlidraDataExtHeader, static_cast<uint8_t>(kGlidraDataExtHeader), GlData,
+                    WaitFor, TSizeRule::MustMatch);
 }
 
 bool TOrvoCommDevice::CFG_Glidra_GetDataExt2(PGlidraDataExt2 GlData, bool WaitFor) {
@@ -93,8 +90,7 @@ bool TOrvoCommDevice::BOOST_GetSystemState(PBoosterSystemState SystemState, bool
 }
 
 bool TOrvoCommDevice::BOOST_ReadDescription(TBoosterDescription& Description, bool WaitFor) {
-  return ReadRecord(*this, kBoosterDescriptionReadHeader, Description, WaitFor,
-                    TSizeRule::AnySize);
+  return ReadRecord(*this, kBoosterDescriptionReadHeader, Description, WaitFor, TSizeRule::AnySize);
 }
 
 bool TOrvoCommDevice::BOOST_ReadCommonSettings(TBoosterCommonSettings& CommonSettings,
@@ -114,8 +110,7 @@ bool TOrvoCommDevice::DECODER_GetSystemState(PDecoderSystemState SystemState, bo
 }
 
 bool TOrvoCommDevice::DECODER_ReadDescription(TBoosterDescription& Description, bool WaitFor) {
-  return ReadRecord(*this, kDecoderDescriptionReadHeader, Description, WaitFor,
-                    TSizeRule::AnySize);
+  return ReadRecord(*this, kDecoderDescriptionReadHeader, Description, WaitFor, TSizeRule::AnySize);
 }
 
 bool TOrvoCommDevice::DECODER_ReadCVSettings(TDecoderCVSettings& CommonSettings, bool WaitFor) {
@@ -126,9 +121,9 @@ bool TOrvoCommDevice::DECODER_ReadCVSettings(TDecoderCVSettings& CommonSettings,
 bool TOrvoCommDevice::CFG_GetBroadcastFlags(uint32_t& BroadcastFlags) {
   uint16_t size = 0;
   // The flags are little-endian on the wire as in memory.
-  const bool answered = SendFrame(kBroadcastFlagsGetHeader, nullptr, 0,
-                                  reinterpret_cast<uint8_t*>(&BroadcastFlags), kBroadcastFlagsSize,
-                                  &size, kCommandTimeoutMs);
+  const bool answered =
+      SendFrame(kBroadcastFlagsGetHeader, nullptr, 0, reinterpret_cast<uint8_t*>(&BroadcastFlags),
+                kBroadcastFlagsSize, &size, kCommandTimeoutMs);
   return answered && size == kBroadcastFlagsSize;
 }
 
@@ -136,7 +131,7 @@ bool TOrvoCommDevice::CFG_RailCom_GetDataEx(uint16_t LocoAddress, PRailComData R
                                             bool WaitFor) {
   if (!RailComData) return false;
   uint8_t request[kRailComRequestSize] = {kRailComByAddress};
-  WriteLE16(request + 1, LocoAddress);
+  WriteLE16(request + kRailComAddressOffset, LocoAddress);
   if (!WaitFor) return Post(*this, kRailComRequestHeader, request, sizeof request);
   uint16_t size = 0;
   const bool answered = SendFrameEx(kRailComRequestHeader, kRailComReplyHeader, request,
@@ -209,12 +204,24 @@ bool TOrvoCommDevice::DECODER_WriteCVSettings(const TDecoderCVSettings& CommonSe
 
 // ---- plain requests ----
 
-bool TOrvoCommDevice::GetSerialNumber() { return Post(*this, kSerialNumberHeader); }
-bool TOrvoCommDevice::GetHwInfo() { return Post(*this, kHwInfoHeader); }
-bool TOrvoCommDevice::Logoff() { return Post(*this, kLogoffHeader); }
-bool TOrvoCommDevice::Restart() { return Post(*this, kRestartHeader); }
-bool TOrvoCommDevice::Bootloader() { return Post(*this, kBootloaderHeader); }
-bool TOrvoCommDevice::CFG_RailCom_GetData() { return Post(*this, kRailComRequestHeader); }
+bool TOrvoCommDevice::GetSerialNumber() {
+  return Post(*this, kSerialNumberHeader);
+}
+bool TOrvoCommDevice::GetHwInfo() {
+  return Post(*this, kHwInfoHeader);
+}
+bool TOrvoCommDevice::Logoff() {
+  return Post(*this, kLogoffHeader);
+}
+bool TOrvoCommDevice::Restart() {
+  return Post(*this, kRestartHeader);
+}
+bool TOrvoCommDevice::Bootloader() {
+  return Post(*this, kBootloaderHeader);
+}
+bool TOrvoCommDevice::CFG_RailCom_GetData() {
+  return Post(*this, kRailComRequestHeader);
+}
 
 // ---- small commands ----
 
@@ -235,7 +242,7 @@ void TOrvoCommDevice::CFG_SetLocoMode(uint16_t LocoAddress, uint8_t DataFormatTy
 bool TOrvoCommDevice::CFG_DebugReadBlock(uint32_t addr, uint8_t len) {
   uint8_t payload[kDebugReadBlockSize];
   WriteLE32(payload, addr);
-  payload[4] = len;
+  payload[kDebugReadLengthOffset] = len;
   return Post(*this, kDebugReadBlockHeader, payload, sizeof payload);
 }
 
@@ -250,12 +257,12 @@ void TOrvoCommDevice::LocoNet_DispatchAddress(uint16_t LocoAddress) {
 }
 
 void TOrvoCommDevice::LocoNet_ReadSlot(uint8_t Slot) {
-  const uint8_t payload[2] = {kSlotRead, Slot};
+  const uint8_t payload[kSlotRequestSize] = {kSlotRead, Slot};
   Post(*this, kLocoNetSlotHeader, payload, sizeof payload);
 }
 
 void TOrvoCommDevice::LocoNet_SlotAllowPurging(uint8_t Slot, bool allow) {
-  const uint8_t payload[2] = {allow ? kSlotAllowPurging : kSlotForbidPurging, Slot};
+  const uint8_t payload[kSlotRequestSize] = {allow ? kSlotAllowPurging : kSlotForbidPurging, Slot};
   Post(*this, kLocoNetSlotHeader, payload, sizeof payload);
 }
 
@@ -263,14 +270,15 @@ void TOrvoCommDevice::LocoNet_ReportDetector(uint16_t ReportAddress) {
   uint8_t payload[kReportSize] = {kReportDetectorNone, 0x00, 0x00};
   if (ReportAddress != 0) {
     payload[0] = kReportDetector;
-    WriteLE16(payload + 1, static_cast<uint16_t>(ReportAddress - 1));
+    // Detector addresses count from 1 here and from 0 on the bus; 0 reports no detector.
+    WriteLE16(payload + kReportAddressOffset, static_cast<uint16_t>(ReportAddress - 1));
   }
   Post(*this, kLocoNetReportHeader, payload, sizeof payload);
 }
 
 void TOrvoCommDevice::LocoNet_ReportLissy(uint16_t ReportAddress) {
   uint8_t payload[kReportSize] = {kReportLissy};
-  WriteLE16(payload + 1, ReportAddress);
+  WriteLE16(payload + kReportAddressOffset, ReportAddress);
   Post(*this, kLocoNetReportHeader, payload, sizeof payload);
 }
 

@@ -8,6 +8,14 @@
 
 namespace kavelo::station {
 
+// Some payloads carry a 16-bit number high byte first; these split it.
+constexpr uint8_t HighByte(uint16_t value) {
+  return static_cast<uint8_t>(value >> 8);
+}
+constexpr uint8_t LowByte(uint16_t value) {
+  return static_cast<uint8_t>(value);
+}
+
 // ---- frame headers: records, state, plain requests ----
 inline constexpr uint16_t kSerialNumberHeader = 0x10;
 inline constexpr uint16_t kCommonSettingsReadHeader = 0x12;
@@ -62,25 +70,29 @@ inline constexpr uint16_t kDebugReadBlockHeader = 0xF8;
 // ---- payload layouts of the small requests ----
 inline constexpr size_t kBroadcastFlagsSize = 4;
 inline constexpr uint8_t kRailComByAddress = 0x01;
-inline constexpr size_t kRailComRequestSize = 3;
+inline constexpr size_t kRailComRequestSize = 3; // kRailComByAddress, address
+inline constexpr size_t kRailComAddressOffset = 1;
 inline constexpr size_t kLocoAddressSize = 2;
-inline constexpr size_t kLocoModeReplySize = 3;     // address (high byte first), format
+inline constexpr size_t kLocoModeReplySize = 3; // address (high byte first), format
 inline constexpr size_t kLocoModeFormatOffset = 2;
 inline constexpr size_t kLocoModeSetSize = 3;
-inline constexpr size_t kDebugReadBlockSize = 5;    // address (4 bytes), length
+inline constexpr size_t kDebugReadBlockSize = 5; // address (4 bytes), length
+inline constexpr size_t kDebugReadLengthOffset = 4;
+inline constexpr size_t kSlotRequestSize = 2; // what to do, slot
 inline constexpr uint8_t kSlotRead = 0x00;
 inline constexpr uint8_t kSlotAllowPurging = 0x01;
 inline constexpr uint8_t kSlotForbidPurging = 0x02;
-inline constexpr size_t kReportSize = 3;
-inline constexpr uint8_t kReportDetectorNone = 0x80;  // address 0: no detector
-inline constexpr uint8_t kReportDetector = 0x81;      // followed by address - 1
+inline constexpr size_t kReportSize = 3; // kind, address (2 bytes)
+inline constexpr size_t kReportAddressOffset = 1;
+inline constexpr uint8_t kReportDetectorNone = 0x80; // address 0: no detector
+inline constexpr uint8_t kReportDetector = 0x81;     // followed by address - 1
 inline constexpr uint8_t kReportLissy = 0x82;
 inline constexpr uint8_t kReportRFID = 0xA0;
 inline constexpr std::array<uint8_t, 3> kCanReportDetectorPayload{0x00, 0x00, 0xD0};
 
 // ---- X-Bus messages (sent with their XOR byte in a kXBusHeader frame) ----
 inline constexpr uint8_t kXDataCountMask = 0x0F;
-inline constexpr size_t kXMaxMessageSize = 17;      // X-header, 15 data bytes, XOR
+inline constexpr size_t kXMaxMessageSize = 17; // X-header, 15 data bytes, XOR
 inline constexpr uint8_t kXTrackPower = 0x21;
 inline constexpr uint8_t kXTrackPowerOn = 0x81;
 inline constexpr uint8_t kXTrackPowerOff = 0x80;
@@ -103,7 +115,7 @@ inline constexpr uint8_t kXPomLocoAddressMark = 0xC0;
 inline constexpr uint8_t kXPomReadByte = 0xE4;
 inline constexpr uint8_t kXPomWriteByte = 0xEC;
 inline constexpr uint8_t kXPomWriteBit = 0xE8;
-inline constexpr uint8_t kXPomCVHighMask = 0x03;    // CV bits 8 and 9
+inline constexpr uint8_t kXPomCVHighMask = 0x03; // CV bits 8 and 9
 inline constexpr uint8_t kXPomBitPositionMask = 0x07;
 inline constexpr uint8_t kXPomBitValue = 0x08;
 inline constexpr unsigned kXPomDecoderAddressShift = 4;
@@ -111,15 +123,15 @@ inline constexpr uint8_t kXPomOutputMask = 0x07;
 inline constexpr uint8_t kXPomOutputGiven = 0x08;
 
 // ---- LocoNet messages (kLocoNetHeader frames) ----
-inline constexpr uint8_t kLocoNetCheckSeed = 0xFF;  // XOR of message and check byte is 0xFF
+inline constexpr uint8_t kLocoNetCheckSeed = 0xFF; // XOR of message and check byte is 0xFF
 inline constexpr size_t kLnCvMessageSize = 15;
-inline constexpr uint8_t kLnCvCheckedLength = 14;   // all bytes before the check byte
+inline constexpr uint8_t kLnCvCheckedLength = 14; // all bytes before the check byte
 inline constexpr std::array<uint8_t, 5> kLnCvPrefix{0xED, 0x0F, 0x08, 0x05, 0x00};
 inline constexpr uint8_t kLnCvRequest = 0x21;
 inline constexpr uint8_t kLnCvWrite = 0x20;
 inline constexpr size_t kLnCvHighBitsOffset = 6;
 inline constexpr size_t kLnCvFirstDataOffset = 7;
-inline constexpr size_t kLnCvDataCount = 7;         // bytes 7 to 13 lend their bit 7 to byte 6
+inline constexpr size_t kLnCvDataCount = 7; // bytes 7 to 13 lend their bit 7 to byte 6
 inline constexpr uint8_t kLocoNetDataMask = 0x7F;
 inline constexpr uint8_t kLocoNetHighBit = 0x80;
 
@@ -150,18 +162,21 @@ constexpr uint32_t ZcanId(uint32_t grp, uint32_t cmd, uint32_t mode, uint16_t ni
 }
 
 // ---- handheld boot loader behind the tunnel (kTunnelHeader frames) ----
-inline constexpr uint8_t kHmuKind = 0xD0;           // high nibble of every X-header, sent and received
+inline constexpr uint8_t kHmuKind = 0xD0; // high nibble of every X-header, sent and received
 inline constexpr uint8_t kHmuKindMask = 0xF0;
 inline constexpr size_t kHmuReplyBufferSize = 32768;
-inline constexpr int32_t kHmuMinPositiveReply = 3;  // X-header, echo, at least one byte
+inline constexpr int32_t kHmuMinPositiveReply = 3; // X-header, echo, at least one byte
 inline constexpr size_t kHmuEchoOffset = 1;
 inline constexpr std::array<uint8_t, 3> kHmuEnterTestMode{0xD2, 0x01, 0x00};
 inline constexpr uint8_t kHmuEnterTestModeEcho = 0x01;
 inline constexpr std::array<uint8_t, 3> kHmuExitTestMode{0xD2, 0x00, 0x00};
 inline constexpr uint8_t kHmuExitTestModeEcho = 0x00;
-inline constexpr uint8_t kHmuOneByteHeader = 0xD1;  // X-header of a one-byte command
+inline constexpr uint8_t kHmuOneByteHeader = 0xD1; // X-header of a one-byte command
 inline constexpr uint8_t kHmuVersionInfo = 0x0B;
-inline constexpr int32_t kHmuVersionReplySize = 6;  // X-header, echo, X-Bus version, sub, software
+inline constexpr int32_t kHmuVersionReplySize = 6; // X-header, echo, X-Bus version, sub, software
+inline constexpr size_t kHmuXBusVersionOffset = 2;
+inline constexpr size_t kHmuXBusSubVersionOffset = 3;
+inline constexpr size_t kHmuSoftwareVersionOffset = 4; // high byte first
 inline constexpr uint8_t kHmuEnterBootMode = 0xD0;
 inline constexpr uint8_t kHmuInitData = 0xD1;
 inline constexpr uint8_t kHmuExitBootMode = 0xD4;
@@ -169,8 +184,9 @@ inline constexpr uint8_t kHmuResetIntoBootMode = 0xDD;
 inline constexpr uint8_t kHmuResetCPU = 0x09;
 inline constexpr uint8_t kHmuWriteDataHeader = 0xD3;
 inline constexpr uint8_t kHmuWriteData = 0xD3;
-inline constexpr uint8_t kHmuSendData = 0xD2;       // X-header is kHmuOneByteHeader + data count
+inline constexpr uint8_t kHmuSendData = 0xD2; // X-header is kHmuOneByteHeader + data count
 inline constexpr int32_t kHmuMaxDataPerMessage = 14;
+inline constexpr size_t kHmuSendDataHeadSize = 2; // X-header, kHmuSendData
 inline constexpr size_t kHmuBlockSize = 128;
 inline constexpr int32_t kHmuBlockSendFailed = -2;
 inline constexpr int32_t kHmuBlockRefused = -3;
@@ -178,13 +194,14 @@ inline constexpr uint32_t kHmuResetPollMs = 5000;
 
 // ---- decoder update (caller-built kResultHeader frames, answered by a result frame) ----
 inline constexpr size_t kDuxFrameHeadSize = 16;
+inline constexpr size_t kDuxHeaderOffset = 2;
 inline constexpr size_t kDuxCommandOffset = 4;
 inline constexpr size_t kDuxRepeatsOffset = 5;
 inline constexpr size_t kDuxDataLengthOffset = 6;
 inline constexpr size_t kDuxDelayBetweenBytesOffset = 8;
 inline constexpr size_t kDuxDelayBetweenPackagesOffset = 10;
 inline constexpr size_t kDuxMaxWaitTimeOffset = 12;
-inline constexpr size_t kDuxShortFrameSize = 5;     // length, header, command: no data
+inline constexpr size_t kDuxShortFrameSize = 5; // length, header, command: no data
 inline constexpr uint16_t kDuxMaxDataLength = 261;
 inline constexpr uint8_t kDuxDisable = 1;
 inline constexpr uint8_t kDuxEnable = 2;
@@ -196,14 +213,14 @@ inline constexpr std::array<uint8_t, 2> kDuxWriteCVPrefix{0x02, 0xAA};
 inline constexpr std::array<uint8_t, 2> kDuxFlashPrefix{0x03, 0x55};
 inline constexpr std::array<uint8_t, 2> kDuxEraseAll{0xFF, 0xFF};
 inline constexpr size_t kDuxFlashBlockSize = 256;
-inline constexpr int32_t kDuxResultDone = 0;        // enable, disable
+inline constexpr int32_t kDuxResultDone = 0; // enable, disable
 inline constexpr int32_t kDuxResultBitZero = 1;
 inline constexpr int32_t kDuxResultBitOne = 2;
 inline constexpr int32_t kDuxResultCVWritten = 1;
 inline constexpr int32_t kDuxResultFlashWritten = 2;
 inline constexpr int kDuxBitsPerCV = 8;
-// MaxWaitTime is the decoder's own limit in microseconds; the tool waits that long in
-// milliseconds-rounded-down plus a fixed slack for the round trip.
+// A frame's MaxWaitTime is the station's own limit and counts microseconds; the tool waits for
+// the result that long (in whole milliseconds) plus a second for the round trip.
 inline constexpr uint32_t kDuxSwitchMaxWaitUs = 500;
 inline constexpr uint32_t kDuxCVMaxWaitUs = 10000;
 inline constexpr uint32_t kDuxEraseMaxWaitUs = 60000000;

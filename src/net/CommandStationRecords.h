@@ -6,7 +6,6 @@
 #include "net/CommandStationProtocol.h"
 
 #include <QString>
-
 #include <array>
 #include <bit>
 #include <cstddef>

@@ -17,7 +17,7 @@ int32_t TOrvoCommDevice::DUX_Send(uint8_t Command, const uint8_t* Data, uint16_t
   if (!Data || DataLength > kDuxMaxDataLength) return -1;
   std::vector<uint8_t> frame(kDuxFrameHeadSize + DataLength);
   WriteLE16(frame.data(), static_cast<uint16_t>(frame.size()));
-  WriteLE16(frame.data() + 2, kResultHeader);
+  WriteLE16(frame.data() + kDuxHeaderOffset, kResultHeader);
   frame[kDuxCommandOffset] = Command;
   frame[kDuxRepeatsOffset] = Repeats;
   WriteLE16(frame.data() + kDuxDataLengthOffset, DataLength);
@@ -34,7 +34,7 @@ int32_t TOrvoCommDevice::DUX_Send(uint8_t Command, const std::vector<uint8_t>& D
   if (Data.empty()) {
     uint8_t frame[kDuxShortFrameSize];
     WriteLE16(frame, kDuxShortFrameSize);
-    WriteLE16(frame + 2, kResultHeader);
+    WriteLE16(frame + kDuxHeaderOffset, kResultHeader);
     frame[kDuxCommandOffset] = Command;
     return SendRawFrame(frame, sizeof frame, DuxWaitMs(MaxWaitTime));
   }
@@ -70,9 +70,6 @@ bool ReadBits(TOrvoCommDevice& link, const std::vector<uint8_t>& firstRequest, u
   return r >= kDuxResultBitZero;
 }
 
-uint8_t HighByte(uint16_t value) { return static_cast<uint8_t>(value >> 8); }
-uint8_t LowByte(uint16_t value) { return static_cast<uint8_t>(value); }
-
 } // namespace
 
 bool TOrvoCommDevice::DUX_ReadCV(uint16_t CV, uint8_t& Value) {
@@ -99,7 +96,8 @@ bool TOrvoCommDevice::DUX_WriteFlash(uint32_t Address, const uint8_t* Data) {
   if (!Data) return false;
   // Prefix, address bits 16 to 23 and 8 to 15, the block, and the XOR of the block.
   std::vector<uint8_t> data{kDuxFlashPrefix[0], kDuxFlashPrefix[1],
-                            static_cast<uint8_t>(Address >> 16), static_cast<uint8_t>(Address >> 8)};
+                            static_cast<uint8_t>(Address >> 16),
+                            static_cast<uint8_t>(Address >> 8)};
   data.insert(data.end(), Data, Data + kDuxFlashBlockSize);
   data.push_back(XorOf(Data, kDuxFlashBlockSize));
   return DUX_Send(kDuxDecoderCommand, data.data(), static_cast<uint16_t>(data.size()), 0, 0, 0,

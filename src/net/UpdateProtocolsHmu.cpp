@@ -21,15 +21,15 @@ struct TTunnelReply {
 
 TTunnelReply Ask(TOrvoCommDevice& link, const uint8_t* message) {
   TTunnelReply reply;
-  reply.Length = link.TunnelRequest(message, reply.Data.data(),
-                                    static_cast<uint16_t>(reply.Data.size()));
+  reply.Length =
+      link.TunnelRequest(message, reply.Data.data(), static_cast<uint16_t>(reply.Data.size()));
   return reply;
 }
 
 // The boot loader answers with its own kind in the X-header and echoes the command byte.
 bool IsPositive(const TTunnelReply& reply, uint8_t echo) {
-  return reply.Length >= kHmuMinPositiveReply &&
-         (reply.Data[0] & kHmuKindMask) == kHmuKind && reply.Data[kHmuEchoOffset] == echo;
+  return reply.Length >= kHmuMinPositiveReply && (reply.Data[0] & kHmuKindMask) == kHmuKind &&
+         reply.Data[kHmuEchoOffset] == echo;
 }
 
 bool AskOneByteCommand(TOrvoCommDevice& link, uint8_t command) {
@@ -59,18 +59,25 @@ bool TOrvoCommDevice::HMU_GetVersionInfo(uint8_t& XBusVersion, uint8_t& XBusSubV
     SoftwareVersion = 0;
     return false;
   }
-  XBusVersion = reply.Data[2];
-  XBusSubVersion = reply.Data[3];
-  // The software version is the one field that travels high byte first.
-  SoftwareVersion = static_cast<uint16_t>(reply.Data[4] << 8 | reply.Data[5]);
+  XBusVersion = reply.Data[kHmuXBusVersionOffset];
+  XBusSubVersion = reply.Data[kHmuXBusSubVersionOffset];
+  // The software version travels high byte first, unlike the link's records.
+  const uint8_t* software = reply.Data.data() + kHmuSoftwareVersionOffset;
+  SoftwareVersion = static_cast<uint16_t>(software[0] << 8 | software[1]);
   return true;
 }
 
-bool TOrvoCommDevice::HMU_EnterBootMode() { return AskOneByteCommand(*this, kHmuEnterBootMode); }
+bool TOrvoCommDevice::HMU_EnterBootMode() {
+  return AskOneByteCommand(*this, kHmuEnterBootMode);
+}
 
-bool TOrvoCommDevice::HMU_InitData() { return AskOneByteCommand(*this, kHmuInitData); }
+bool TOrvoCommDevice::HMU_InitData() {
+  return AskOneByteCommand(*this, kHmuInitData);
+}
 
-bool TOrvoCommDevice::HMU_ExitBootMode() { return AskOneByteCommand(*this, kHmuExitBootMode); }
+bool TOrvoCommDevice::HMU_ExitBootMode() {
+  return AskOneByteCommand(*this, kHmuExitBootMode);
+}
 
 bool TOrvoCommDevice::HMU_ResetIntoBootMode() {
   // The handheld restarts on this command, so whatever comes back says nothing.
@@ -87,14 +94,16 @@ bool TOrvoCommDevice::HMU_WriteData(uint8_t Segment, uint8_t CheckSum) {
 int32_t TOrvoCommDevice::HMU_SendData(const uint8_t* Data, int32_t DataSize) {
   if (!Data || DataSize < 0) return -1;
   const int32_t n = std::min(DataSize, kHmuMaxDataPerMessage);
-  std::array<uint8_t, 2 + kHmuMaxDataPerMessage> message{};
+  std::array<uint8_t, kHmuSendDataHeadSize + kHmuMaxDataPerMessage> message{};
   message[0] = static_cast<uint8_t>(kHmuOneByteHeader + n);
   message[1] = kHmuSendData;
-  std::copy(Data, Data + n, message.begin() + 2);
+  std::copy(Data, Data + n, message.begin() + kHmuSendDataHeadSize);
   return TunnelRequest(message.data(), nullptr, 0) == 0 ? n : -1;
 }
 
-bool TOrvoCommDevice::HMU_Release() { return TunnelRequest(nullptr, nullptr, 0) == 0; }
+bool TOrvoCommDevice::HMU_Release() {
+  return TunnelRequest(nullptr, nullptr, 0) == 0;
+}
 
 bool TOrvoCommDevice::HMU_ResetCPU(bool Wait) {
   const uint8_t reset[] = {kHmuOneByteHeader, kHmuResetCPU};
@@ -118,8 +127,8 @@ int32_t TOrvoCommDevice::HMU_WriteBlock(uint8_t Segment, const uint8_t* Data) {
     encoded[i] = static_cast<uint8_t>(~(Data[i - 1] ^ Data[i]));
   size_t position = 0;
   while (position < kHmuBlockSize) {
-    const int32_t sent = HMU_SendData(encoded.data() + position,
-                                      static_cast<int32_t>(kHmuBlockSize - position));
+    const int32_t sent =
+        HMU_SendData(encoded.data() + position, static_cast<int32_t>(kHmuBlockSize - position));
     if (sent <= 0) return kHmuBlockSendFailed;
     position += static_cast<size_t>(sent);
   }

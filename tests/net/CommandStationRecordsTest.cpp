@@ -2,9 +2,8 @@
 
 #include "net/CommandStationRecords.h"
 
-#include <gmock/gmock.h>
-
 #include <cstring>
+#include <gmock/gmock.h>
 #include <type_traits>
 #include <vector>
 
@@ -14,16 +13,14 @@ namespace {
 using TBytes = std::vector<uint8_t>;
 using ::testing::ElementsAreArray;
 
-template <class TRecord>
-TBytes BytesOf(const TRecord& record) {
+template <class TRecord> TBytes BytesOf(const TRecord& record) {
   static_assert(std::is_trivially_copyable_v<TRecord>);
   TBytes bytes(sizeof(TRecord));
   std::memcpy(bytes.data(), &record, sizeof(TRecord));
   return bytes;
 }
 
-template <class TRecord>
-TRecord FromBytes(const TBytes& bytes) {
+template <class TRecord> TRecord FromBytes(const TBytes& bytes) {
   TRecord record;
   EXPECT_EQ(bytes.size(), sizeof(TRecord));
   std::memcpy(&record, bytes.data(), sizeof(TRecord));
@@ -31,17 +28,26 @@ TRecord FromBytes(const TBytes& bytes) {
 }
 
 TEST(CommandStationRecordsTest, EveryRecordHasItsWireSize) {
-  const std::vector<std::pair<size_t, size_t>> sizes = {
-      {sizeof(TCommonSettings), 10},      {sizeof(TMMDCCSettings), 16},
-      {sizeof(THwInfo), 8},               {sizeof(TSystemState), 16},
-      {sizeof(TRailComData), 13},         {sizeof(TCANMessage), 16},
-      {sizeof(TBoosterCommonSettings), 7}, {sizeof(TBoosterMMDCCSettings), 18},
-      {sizeof(TBoosterSystemState), 24},  {sizeof(TDecoderSystemState), 44},
-      {sizeof(TDecoderCVSettings), 100},  {sizeof(TBoosterDescription), 32},
-      {sizeof(TGlidraData), 13},          {sizeof(TGlidraDataExt), 63},
-      {sizeof(TGlidraDataExt2), 136},     {sizeof(TGlidraInput), 2},
-      {sizeof(TGlidraInputExt), 42},      {sizeof(TGlidraSettings), 24}};
-  for (const auto& [actual, wire] : sizes) EXPECT_EQ(actual, wire);
+  const std::vector<std::pair<size_t, size_t>> sizes = {{sizeof(TCommonSettings), 10},
+                                                        {sizeof(TMMDCCSettings), 16},
+                                                        {sizeof(THwInfo), 8},
+                                                        {sizeof(TSystemState), 16},
+                                                        {sizeof(TRailComData), 13},
+                                                        {sizeof(TCANMessage), 16},
+                                                        {sizeof(TBoosterCommonSettings), 7},
+                                                        {sizeof(TBoosterMMDCCSettings), 18},
+                                                        {sizeof(TBoosterSystemState), 24},
+                                                        {sizeof(TDecoderSystemState), 44},
+                                                        {sizeof(TDecoderCVSettings), 100},
+                                                        {sizeof(TBoosterDescription), 32},
+                                                        {sizeof(TGlidraData), 13},
+                                                        {sizeof(TGlidraDataExt), 63},
+                                                        {sizeof(TGlidraDataExt2), 136},
+                                                        {sizeof(TGlidraInput), 2},
+                                                        {sizeof(TGlidraInputExt), 42},
+                                                        {sizeof(TGlidraSettings), 24}};
+  for (const auto& [actual, wire] : sizes)
+    EXPECT_EQ(actual, wire);
 }
 
 TEST(CommandStationRecordsTest, EnumerationsStartAtZeroInOneByte) {
@@ -68,12 +74,16 @@ TEST(CommandStationRecordsTest, GlidraDataExtPutsItsUnalignedIntegersLittleEndia
   const TBytes bytes = BytesOf(ext);
   EXPECT_EQ(bytes[0], 0xA1);
   EXPECT_EQ(bytes[1], 0xA2);
-  EXPECT_THAT(TBytes(bytes.begin() + 2, bytes.begin() + 6), ElementsAreArray({0x44, 0x33, 0x22, 0x11}));
-  EXPECT_THAT(TBytes(bytes.begin() + 30, bytes.begin() + 34), ElementsAreArray({0xFE, 0xFF, 0xFF, 0xFF}));
+  EXPECT_THAT(TBytes(bytes.begin() + 2, bytes.begin() + 6),
+              ElementsAreArray({0x44, 0x33, 0x22, 0x11}));
+  EXPECT_THAT(TBytes(bytes.begin() + 30, bytes.begin() + 34),
+              ElementsAreArray({0xFE, 0xFF, 0xFF, 0xFF}));
   EXPECT_THAT(TBytes(bytes.begin() + 36, bytes.begin() + 38), ElementsAreArray({0xEF, 0xBE}));
   EXPECT_EQ(bytes[38], 4);
-  EXPECT_THAT(TBytes(bytes.begin() + 39, bytes.begin() + 43), ElementsAreArray({0x88, 0x77, 0x66, 0x55}));
-  EXPECT_THAT(TBytes(bytes.begin() + 51, bytes.begin() + 55), ElementsAreArray({0x04, 0x03, 0x02, 0x01}));
+  EXPECT_THAT(TBytes(bytes.begin() + 39, bytes.begin() + 43),
+              ElementsAreArray({0x88, 0x77, 0x66, 0x55}));
+  EXPECT_THAT(TBytes(bytes.begin() + 51, bytes.begin() + 55),
+              ElementsAreArray({0x04, 0x03, 0x02, 0x01}));
   EXPECT_THAT(TBytes(bytes.begin() + 61, bytes.end()), ElementsAreArray({0xFE, 0xCA}));
 }
 
@@ -89,8 +99,8 @@ TEST(CommandStationRecordsTest, RecordsReadTheirFieldsFromTheWireBytes) {
   EXPECT_EQ(errorCounter, 0xABCD);
   EXPECT_EQ(qos, 0x04);
 
-  const auto state = FromBytes<TSystemState>(
-      {0xFF, 0xFF, 0x02, 0x00, 0x03, 0x00, 0x2A, 0x00, 0x10, 0x27, 0x88, 0x13, 0x01, 0x02, 0x03, 0x04});
+  const auto state = FromBytes<TSystemState>({0xFF, 0xFF, 0x02, 0x00, 0x03, 0x00, 0x2A, 0x00, 0x10,
+                                              0x27, 0x88, 0x13, 0x01, 0x02, 0x03, 0x04});
   const int16_t mainCurrent = state.MainCurrent;
   const uint16_t supply = state.SupplyVoltage;
   const uint8_t lastXBus = state.LastXBusAddress;
@@ -98,8 +108,8 @@ TEST(CommandStationRecordsTest, RecordsReadTheirFieldsFromTheWireBytes) {
   EXPECT_EQ(supply, 10000);
   EXPECT_EQ(lastXBus, 0x03);
 
-  const auto glidra = FromBytes<TGlidraData>(
-      {18, 1, 0x03, 0x00, 0x80, 0x34, 0x12, 0x78, 0x56, 2, 50, 7, 8});
+  const auto glidra =
+      FromBytes<TGlidraData>({18, 1, 0x03, 0x00, 0x80, 0x34, 0x12, 0x78, 0x56, 2, 50, 7, 8});
   const uint16_t maxSpeed = glidra.Max_Speed;
   const uint16_t minSpeed = glidra.Min_Speed;
   EXPECT_EQ(glidra.State, TGlidraState::GLS_READY);
@@ -148,7 +158,8 @@ TEST(BoosterDescriptionTest, SetStringKeepsThirtyOneCharactersAndAZero) {
   ASSERT_EQ(forty.size(), 40);
   description.SetString(forty);
   const TBytes bytes = BytesOf(description);
-  for (int i = 0; i < 31; ++i) EXPECT_EQ(bytes[i], static_cast<uint8_t>(forty[i].unicode()));
+  for (int i = 0; i < 31; ++i)
+    EXPECT_EQ(bytes[i], static_cast<uint8_t>(forty[i].unicode()));
   EXPECT_EQ(bytes[31], 0x00);
   EXPECT_EQ(description.ToString(), forty.left(31));
 }
@@ -184,10 +195,12 @@ TEST(BoosterDescriptionTest, ToStringStopsAtAnErasedByteAsAtAZero) {
 
 TEST(BoosterDescriptionTest, ToStringOfAFullRecordGivesAllThirtyTwoCharacters) {
   TBoosterDescription description;
-  for (size_t i = 0; i < 32; ++i) description.Description[i] = static_cast<uint8_t>(0x61 + i % 26);
+  for (size_t i = 0; i < 32; ++i)
+    description.Description[i] = static_cast<uint8_t>(0x61 + i % 26);
   const QString text = description.ToString();
   ASSERT_EQ(text.size(), 32);
-  for (int i = 0; i < 32; ++i) EXPECT_EQ(text[i].unicode(), 0x61 + i % 26);
+  for (int i = 0; i < 32; ++i)
+    EXPECT_EQ(text[i].unicode(), 0x61 + i % 26);
 }
 
 } // namespace

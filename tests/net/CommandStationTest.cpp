@@ -7,12 +7,10 @@
 #include "common/ScriptedPeer.h"
 #include "net/OrvoCommDevice.h"
 
-#include <gmock/gmock.h>
-
 #include <QString>
-
 #include <cstdio>
 #include <cstring>
+#include <gmock/gmock.h>
 #include <sstream>
 
 namespace kavelo {
@@ -32,7 +30,8 @@ TBytes H(const char* hex) {
   TBytes out;
   std::istringstream in(hex);
   std::string byte;
-  while (in >> byte) out.push_back(static_cast<uint8_t>(std::stoul(byte, nullptr, 16)));
+  while (in >> byte)
+    out.push_back(static_cast<uint8_t>(std::stoul(byte, nullptr, 16)));
   return out;
 }
 
@@ -52,27 +51,25 @@ TBytes Frame(uint16_t header, const TBytes& payload = {}) {
 
 TBytes Pattern(size_t n) { // 01 02 03 ...: never the fill byte for any record here
   TBytes out(n);
-  for (size_t i = 0; i < n; ++i) out[i] = static_cast<uint8_t>(i + 1);
+  for (size_t i = 0; i < n; ++i)
+    out[i] = static_cast<uint8_t>(i + 1);
   return out;
 }
 
 // A caller's record with guard bytes behind it, all set to kFill.
-template <class TRecord>
-struct TGuarded {
+template <class TRecord> struct TGuarded {
   TRecord Record;
   uint8_t Guard[kGuardSize];
 };
 
-template <class TRecord>
-TGuarded<TRecord> Prefilled() {
+template <class TRecord> TGuarded<TRecord> Prefilled() {
   static_assert(sizeof(TGuarded<TRecord>) == sizeof(TRecord) + kGuardSize);
   TGuarded<TRecord> g;
   std::memset(static_cast<void*>(&g), kFill, sizeof g);
   return g;
 }
 
-template <class T>
-TBytes BytesOf(const T& value) {
+template <class T> TBytes BytesOf(const T& value) {
   TBytes bytes(sizeof(T));
   std::memcpy(bytes.data(), &value, sizeof(T));
   return bytes;
@@ -81,8 +78,8 @@ TBytes BytesOf(const T& value) {
 // The guarded record as it must look after a reply of payload: cut to the record, rest unchanged.
 TBytes Filled(const TBytes& payload, size_t recordSize) {
   TBytes out(recordSize + kGuardSize, kFill);
-  std::copy(payload.begin(), payload.begin() + static_cast<long>(std::min(payload.size(), recordSize)),
-            out.begin());
+  std::copy(payload.begin(),
+            payload.begin() + static_cast<long>(std::min(payload.size(), recordSize)), out.begin());
   return out;
 }
 
@@ -106,23 +103,22 @@ struct TOpCase {
   TOutcome Expected;
 };
 
-void PrintTo(const TOpCase& c, std::ostream* os) { *os << c.Name; }
+void PrintTo(const TOpCase& c, std::ostream* os) {
+  *os << c.Name;
+}
 
 // A call that keeps no record: only its result counts.
-template <class F>
-TCall Result(F f) {
+template <class F> TCall Result(F f) {
   return [f](TOrvoCommDevice& d) { return TOutcome{static_cast<int64_t>(f(d)), {}}; };
 }
-template <class F>
-TCall NoResult(F f) {
+template <class F> TCall NoResult(F f) {
   return [f](TOrvoCommDevice& d) {
     f(d);
     return TOutcome{};
   };
 }
 // A call on a guarded record of type TRecord.
-template <class TRecord, class F>
-TCall OnRecord(F f) {
+template <class TRecord, class F> TCall OnRecord(F f) {
   return [f](TOrvoCommDevice& d) {
     auto g = Prefilled<TRecord>();
     const bool ok = f(d, g.Record);
@@ -130,7 +126,9 @@ TCall OnRecord(F f) {
   };
 }
 
-std::vector<TScriptedReply> Answer(const TBytes& datagram) { return {{datagram, 0}}; }
+std::vector<TScriptedReply> Answer(const TBytes& datagram) {
+  return {{datagram, 0}};
+}
 
 class CommandStationLinkTest : public ::testing::Test {
 protected:
@@ -141,8 +139,8 @@ protected:
 
   std::unique_ptr<TOrvoCommDevice> Open(TDataReceivedEvent callback = nullptr) {
     EXPECT_TRUE(fPeer.Bound());
-    auto link = std::make_unique<TOrvoCommDevice>(StrToIP(QString::fromStdString(fPrefix + ".2"), 0),
-                                                  std::move(callback), 21105, 21105);
+    auto link = std::make_unique<TOrvoCommDevice>(
+        StrToIP(QString::fromStdString(fPrefix + ".2"), 0), std::move(callback), 21105, 21105);
     EXPECT_NE(link->Server(), nullptr);
     return link;
   }
@@ -157,7 +155,8 @@ protected:
     fPeer.WaitForReceived(expected, 1000);
     std::this_thread::sleep_for(20ms); // a frame beyond the expected ones would show up too
     std::vector<std::string> out;
-    for (const auto& d : fPeer.Received()) out.push_back(Hex(d));
+    for (const auto& d : fPeer.Received())
+      out.push_back(Hex(d));
     return out;
   }
 };
@@ -172,7 +171,8 @@ TEST_P(CommandStationTableTest, SendsItsFramesAndLeavesItsResult) {
   Script(c.Answers);
   const TOutcome outcome = c.Call(*link);
   std::vector<std::string> expected;
-  for (const auto& d : c.Sent) expected.push_back(Hex(d));
+  for (const auto& d : c.Sent)
+    expected.push_back(Hex(d));
   EXPECT_EQ(ReceivedHex(c.Sent.size()), expected);
   EXPECT_EQ(outcome, c.Expected);
 }
@@ -184,18 +184,28 @@ void AddReadRows(std::vector<TOpCase>& rows, const std::string& name, uint16_t r
                  uint16_t reply, bool sizeChecked, F read) {
   const size_t size = sizeof(TRecord);
   auto call = [read](bool waitFor) {
-    return OnRecord<TRecord>([read, waitFor](TOrvoCommDevice& d, TRecord& r) { return read(d, r, waitFor); });
+    return OnRecord<TRecord>(
+        [read, waitFor](TOrvoCommDevice& d, TRecord& r) { return read(d, r, waitFor); });
   };
   const TBytes exact = Pattern(size), shorter = Pattern(size - 1), longer = Pattern(size + 3);
   const int64_t otherSize = sizeChecked ? 0 : 1;
-  rows.push_back({name + "_WaitsAndTakesAReplyOfItsSize", call(true), {Frame(request)},
-                  {Answer(Frame(reply, exact))}, {1, Filled(exact, size)}});
-  rows.push_back({name + "_WithoutWaitingOnlyAsks", call(false), {Frame(request)}, {},
-                  {1, Filled({}, size)}});
-  rows.push_back({name + "_ShorterReply", call(true), {Frame(request)},
-                  {Answer(Frame(reply, shorter))}, {otherSize, Filled(shorter, size)}});
-  rows.push_back({name + "_LongerReplyNeverPassesTheRecord", call(true), {Frame(request)},
-                  {Answer(Frame(reply, longer))}, {otherSize, Filled(longer, size)}});
+  rows.push_back({name + "_WaitsAndTakesAReplyOfItsSize",
+                  call(true),
+                  {Frame(request)},
+                  {Answer(Frame(reply, exact))},
+                  {1, Filled(exact, size)}});
+  rows.push_back(
+      {name + "_WithoutWaitingOnlyAsks", call(false), {Frame(request)}, {}, {1, Filled({}, size)}});
+  rows.push_back({name + "_ShorterReply",
+                  call(true),
+                  {Frame(request)},
+                  {Answer(Frame(reply, shorter))},
+                  {otherSize, Filled(shorter, size)}});
+  rows.push_back({name + "_LongerReplyNeverPassesTheRecord",
+                  call(true),
+                  {Frame(request)},
+                  {Answer(Frame(reply, longer))},
+                  {otherSize, Filled(longer, size)}});
 }
 
 template <class TRecord, class F>
@@ -203,16 +213,26 @@ void AddPointerReadRows(std::vector<TOpCase>& rows, const std::string& name, uin
                         uint16_t reply, F read) {
   AddReadRows<TRecord>(rows, name, request, reply, true,
                        [read](TOrvoCommDevice& d, TRecord& r, bool w) { return read(d, &r, w); });
-  rows.push_back({name + "_RefusesAMissingRecord",
-                  Result([read](TOrvoCommDevice& d) { return read(d, static_cast<TRecord*>(nullptr), true); }), {}, {}, {0, {}}});
+  rows.push_back(
+      {name + "_RefusesAMissingRecord",
+       Result([read](TOrvoCommDevice& d) { return read(d, static_cast<TRecord*>(nullptr), true); }),
+       {},
+       {},
+       {0, {}}});
   rows.push_back({name + "_RefusesAMissingRecordWithoutWaiting",
-                  Result([read](TOrvoCommDevice& d) { return read(d, static_cast<TRecord*>(nullptr), false); }), {}, {}, {0, {}}});
+                  Result([read](TOrvoCommDevice& d) {
+                    return read(d, static_cast<TRecord*>(nullptr), false);
+                  }),
+                  {},
+                  {},
+                  {0, {}}});
 }
 
 #define READ(method) [](TOrvoCommDevice& d, auto& r, bool w) { return d.method(r, w); }
 #define READ_P(method) [](TOrvoCommDevice& d, auto* r, bool w) { return d.method(r, w); }
 
 std::vector<TOpCase> ReadRows() {
+  // clang-format off
   std::vector<TOpCase> rows;
   AddReadRows<TCommonSettings>(rows, "CFG_ReadCommonSettings", 0x12, 0x12, false, READ(CFG_ReadCommonSettings));
   AddReadRows<TMMDCCSettings>(rows, "CFG_ReadMMDCCSettings", 0x16, 0x16, true, READ(CFG_ReadMMDCCSettings));
@@ -282,6 +302,7 @@ std::vector<TOpCase> ReadRows() {
                   Result([](auto& d) { return d.CFG_GetLocoMode(3, nullptr, true); }),
                   {H("06 00 60 00 00 03")}, {}, {1, {}}});
   return rows;
+  // clang-format on
 }
 
 #undef READ
@@ -292,17 +313,21 @@ std::vector<TOpCase> ReadRows() {
 template <class TRecord, class F>
 void AddWriteRow(std::vector<TOpCase>& rows, const std::string& name, uint16_t header, F write) {
   const TBytes bytes = Pattern(sizeof(TRecord));
-  rows.push_back({name, Result([bytes, write](TOrvoCommDevice& d) {
+  rows.push_back({name,
+                  Result([bytes, write](TOrvoCommDevice& d) {
                     TRecord record;
                     std::memcpy(static_cast<void*>(&record), bytes.data(), sizeof record);
                     return write(d, record);
                   }),
-                  {Frame(header, bytes)}, {}, {1, {}}});
+                  {Frame(header, bytes)},
+                  {},
+                  {1, {}}});
 }
 
 #define WRITE(method) [](TOrvoCommDevice& d, const auto& r) { return d.method(r); }
 
 std::vector<TOpCase> WriteAndCommandRows() {
+  // clang-format off
   std::vector<TOpCase> rows;
   AddWriteRow<TCommonSettings>(rows, "CFG_WriteCommonSettings", 0x13, WRITE(CFG_WriteCommonSettings));
   AddWriteRow<TMMDCCSettings>(rows, "CFG_WriteMMDCCSettings", 0x17, WRITE(CFG_WriteMMDCCSettings));
@@ -349,6 +374,7 @@ std::vector<TOpCase> WriteAndCommandRows() {
       {"CAN_ReportDetector", NoResult([](auto& d) { d.CAN_ReportDetector(); }), {H("07 00 C4 00 00 00 D0")}, {}, {}}};
   rows.insert(rows.end(), small.begin(), small.end());
   return rows;
+  // clang-format on
 }
 
 #undef WRITE
@@ -367,6 +393,7 @@ TCall OnBuffer(const char* message, std::function<bool(TOrvoCommDevice&, uint8_t
 }
 
 std::vector<TOpCase> BusRows() {
+  // clang-format off
   const std::vector<TOpCase> rows = {
       {"SetTrackPowerOn", Result([](auto& d) { return d.SetTrackPowerOn(); }), {H("07 00 40 00 21 81 A0")}, {}, {1, {}}},
       {"SetTrackPowerOff", Result([](auto& d) { return d.SetTrackPowerOff(); }), {H("07 00 40 00 21 80 A1")}, {}, {1, {}}},
@@ -410,11 +437,13 @@ std::vector<TOpCase> BusRows() {
       {"CAN_InfoModuleInfoReq", Result([](auto& d) { return d.CAN_InfoModuleInfoReq(0x1234, 0x5678); }), {H("14 00 C2 00 00 04 01 00 00 00 20 18 34 12 78 56 00 00 00 00")}, {}, {1, {}}},
       {"CAN_ReportBooster", NoResult([](auto& d) { d.CAN_ReportBooster(); }), {H("14 00 C2 00 00 02 01 00 00 00 00 1A 00 C1 00 00 00 00 00 00")}, {}, {}}};
   return rows;
+  // clang-format on
 }
 
 std::vector<TOpCase> AllRows() {
   std::vector<TOpCase> rows = ReadRows();
-  for (auto&& part : {WriteAndCommandRows(), BusRows()}) rows.insert(rows.end(), part.begin(), part.end());
+  for (auto&& part : {WriteAndCommandRows(), BusRows()})
+    rows.insert(rows.end(), part.begin(), part.end());
   return rows;
 }
 
@@ -433,7 +462,10 @@ TEST_F(CommandStationLinkTest, AReplyToAReadWithoutWaitingReachesTheCallbackNotT
   Script({Answer(Frame(0x84, Pattern(16)))});
   auto g = Prefilled<TSystemState>();
   EXPECT_TRUE(link->CFG_GetSystemState(&g.Record, false));
-  ASSERT_TRUE(test::PumpUntil([&] { std::lock_guard lock(mutex); return !seen.empty(); }));
+  ASSERT_TRUE(test::PumpUntil([&] {
+    std::lock_guard lock(mutex);
+    return !seen.empty();
+  }));
   std::lock_guard lock(mutex);
   EXPECT_THAT(seen, ::testing::ElementsAre("132:" + Hex(Pattern(16))));
   EXPECT_EQ(BytesOf(g), Filled({}, 16));

@@ -7,11 +7,9 @@
 #include "common/ScriptedPeer.h"
 #include "net/OrvoCommDevice.h"
 
-#include <gmock/gmock.h>
-
 #include <QString>
-
 #include <cstdio>
+#include <gmock/gmock.h>
 #include <sstream>
 
 namespace kavelo {
@@ -30,7 +28,8 @@ TBytes H(const char* hex) {
   TBytes out;
   std::istringstream in(hex);
   std::string byte;
-  while (in >> byte) out.push_back(static_cast<uint8_t>(std::stoul(byte, nullptr, 16)));
+  while (in >> byte)
+    out.push_back(static_cast<uint8_t>(std::stoul(byte, nullptr, 16)));
   return out;
 }
 
@@ -56,13 +55,21 @@ TBytes Tunnel(const char* message) {
 }
 
 using TAnswer = std::vector<TScriptedReply>;
-TAnswer Ack() { return {{Frame(0x41, {0x00, 0x00}), 0}}; }
-TAnswer BadAck() { return {{Frame(0x41, {0x00, 0x01}), 0}}; }
+TAnswer Ack() {
+  return {{Frame(0x41, {0x00, 0x00}), 0}};
+}
+TAnswer BadAck() {
+  return {{Frame(0x41, {0x00, 0x01}), 0}};
+}
 TAnswer AckAndData(const char* reply) {
   return {{Frame(0x41, {0x00, 0x00}), 0}, {Frame(0x41, H(reply)), kTunnelDataDelayMs}};
 }
-TAnswer Result(uint8_t code) { return {{Frame(0x20, {code}), 0}}; }
-TAnswer MalformedResult() { return {{Frame(0x20, {0x01, 0x02}), 0}}; }
+TAnswer Result(uint8_t code) {
+  return {{Frame(0x20, {code}), 0}};
+}
+TAnswer MalformedResult() {
+  return {{Frame(0x20, {0x01, 0x02}), 0}};
+}
 
 struct TOutcome {
   int64_t Result = 0;
@@ -84,10 +91,11 @@ struct TCase {
   TOutcome Expected;
 };
 
-void PrintTo(const TCase& c, std::ostream* os) { *os << c.Name; }
+void PrintTo(const TCase& c, std::ostream* os) {
+  *os << c.Name;
+}
 
-template <class F>
-TCall R(F f) {
+template <class F> TCall R(F f) {
   return [f](TOrvoCommDevice& d) { return TOutcome{static_cast<int64_t>(f(d)), {}}; };
 }
 
@@ -100,8 +108,8 @@ protected:
 
   std::unique_ptr<TOrvoCommDevice> Open() {
     EXPECT_TRUE(fPeer.Bound());
-    auto link = std::make_unique<TOrvoCommDevice>(StrToIP(QString::fromStdString(fPrefix + ".2"), 0),
-                                                  nullptr, 21105, 21105);
+    auto link = std::make_unique<TOrvoCommDevice>(
+        StrToIP(QString::fromStdString(fPrefix + ".2"), 0), nullptr, 21105, 21105);
     EXPECT_NE(link->Server(), nullptr);
     return link;
   }
@@ -116,7 +124,8 @@ protected:
     fPeer.WaitForReceived(expected, 1000);
     std::this_thread::sleep_for(20ms);
     std::vector<std::string> out;
-    for (const auto& d : fPeer.Received()) out.push_back(Hex(d));
+    for (const auto& d : fPeer.Received())
+      out.push_back(Hex(d));
     return out;
   }
 };
@@ -131,7 +140,8 @@ TEST_P(UpdateProtocolTableTest, SendsItsFramesAndJudgesTheReplies) {
   Script(c.Answers);
   const TOutcome outcome = c.Call(*link);
   std::vector<std::string> expected;
-  for (const auto& d : c.Sent) expected.push_back(Hex(d));
+  for (const auto& d : c.Sent)
+    expected.push_back(Hex(d));
   EXPECT_EQ(ReceivedHex(c.Sent.size()), expected);
   EXPECT_EQ(outcome, c.Expected);
 }
@@ -143,14 +153,16 @@ TCall VersionInfo() {
     uint8_t version = 0xCC, sub = 0xCC;
     uint16_t software = 0xCCCC;
     const bool ok = d.HMU_GetVersionInfo(version, sub, software);
-    return TOutcome{ok, {version, sub, static_cast<uint8_t>(software >> 8), static_cast<uint8_t>(software)}};
+    return TOutcome{
+        ok, {version, sub, static_cast<uint8_t>(software >> 8), static_cast<uint8_t>(software)}};
   };
 }
 
 TCall SendData(int32_t size) {
   return R([size](TOrvoCommDevice& d) {
     TBytes data(20);
-    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i + 1);
+    for (size_t i = 0; i < data.size(); ++i)
+      data[i] = static_cast<uint8_t>(i + 1);
     return d.HMU_SendData(data.data(), size);
   });
 }
@@ -166,7 +178,8 @@ TCall WriteBlock(uint8_t segment, uint8_t fill) {
 std::vector<TBytes> BlockFrames(const char* first, const char* middle, const char* last,
                                 const char* write) {
   std::vector<TBytes> frames{Tunnel("D1 D1"), H(first)};
-  for (int i = 0; i < 8; ++i) frames.push_back(H(middle));
+  for (int i = 0; i < 8; ++i)
+    frames.push_back(H(middle));
   frames.push_back(H(last));
   frames.push_back(Tunnel(write));
   return frames;
@@ -174,12 +187,14 @@ std::vector<TBytes> BlockFrames(const char* first, const char* middle, const cha
 
 std::vector<TAnswer> BlockAnswers(size_t acks, TAnswer write) {
   std::vector<TAnswer> answers{AckAndData("D1 D1 00")};
-  for (size_t i = 0; i < acks; ++i) answers.push_back(Ack());
+  for (size_t i = 0; i < acks; ++i)
+    answers.push_back(Ack());
   answers.push_back(std::move(write));
   return answers;
 }
 
 std::vector<TCase> HmuRows() {
+  // clang-format off
   const char* zeroFirst = "15 00 41 00 DF D2 00 FF FF FF FF FF FF FF FF FF FF FF FF FF F2";
   const char* onesPiece = "15 00 41 00 DF D2 FF FF FF FF FF FF FF FF FF FF FF FF FF FF 0D";
   const char* onesLast = "09 00 41 00 D3 D2 FF FF 01";
@@ -222,6 +237,7 @@ std::vector<TCase> HmuRows() {
       {"HMU_WriteBlock_WriteRefused", WriteBlock(2, 0x00), zeroBlock, BlockAnswers(10, AckAndData("D3 D4 00")), {-3, {}}},
       {"HMU_WriteBlock_RefusesAMissingBuffer", R([](auto& d) { return d.HMU_WriteBlock(2, nullptr); }), {}, {}, {-1, {}}},
   };
+  // clang-format on
 }
 
 // ---- the decoder update ----
@@ -236,17 +252,20 @@ TCall ReadCV(uint16_t cv) {
 
 std::vector<TBytes> BitReads(const char* first) {
   std::vector<TBytes> frames{H(first)};
-  for (int i = 0; i < 7; ++i) frames.push_back(H("11 00 20 00 04 00 01 00 00 00 00 00 10 27 00 00 FF"));
+  for (int i = 0; i < 7; ++i)
+    frames.push_back(H("11 00 20 00 04 00 01 00 00 00 00 00 10 27 00 00 FF"));
   return frames;
 }
 
 std::vector<TAnswer> Results(std::initializer_list<uint8_t> codes) {
   std::vector<TAnswer> answers;
-  for (uint8_t c : codes) answers.push_back(Result(c));
+  for (uint8_t c : codes)
+    answers.push_back(Result(c));
   return answers;
 }
 
 std::vector<TCase> DuxRows() {
+  // clang-format off
   const char* readCV = "13 00 20 00 04 00 03 00 00 00 00 00 10 27 00 00 01 01 02";
   TBytes flashBlock(256);
   for (size_t i = 0; i < flashBlock.size(); ++i) flashBlock[i] = static_cast<uint8_t>(i);
@@ -288,6 +307,7 @@ std::vector<TCase> DuxRows() {
          return TOutcome{ok, {type}};
        }, BitReads("11 00 20 00 04 00 01 00 00 00 00 00 10 27 00 00 04"), Results({1, 2, 1, 1, 1, 1, 1, 1}), {1, {0x02}}},
   };
+  // clang-format on
 }
 
 std::vector<TCase> AllRows() {
@@ -339,7 +359,8 @@ TEST_F(UpdateProtocolLinkTest, HmuResetCPUGivesUpAfterFiveSecondsOfSilence) {
   const auto sent = ReceivedHex(1);
   ASSERT_GE(sent.size(), 6u);
   EXPECT_EQ(sent[0], Hex(Tunnel("D1 09")));
-  for (size_t i = 1; i < sent.size(); ++i) EXPECT_EQ(sent[i], Hex(Tunnel("D1 0B")));
+  for (size_t i = 1; i < sent.size(); ++i)
+    EXPECT_EQ(sent[i], Hex(Tunnel("D1 0B")));
   EXPECT_LE(sent.size(), 7u); // one poll per second of the tunnel's wait
 }
 
