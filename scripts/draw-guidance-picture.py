@@ -157,16 +157,16 @@ def draw():
     # Radio links from the access point to both devices.
     dashed(226, 150, 186, 122, 3, 7, 6, "#64A6E8")
     dashed(310, 150, 386, 122, 3, 7, 6, "#64A6E8")
-    wifi(198, 112, 22, 200, "#1E88E5")
-    wifi(374, 112, 22, 340, "#1E88E5")
+    wifi(202, 112, 22, 200, "#1E88E5")
+    wifi(369, 112, 22, 340, "#1E88E5")
 
     # PC: monitor with the update tool on screen, stand and keyboard.
     rounded_rect(28, 62, 178, 168, 9, "#37474F")
     rounded_rect(37, 71, 169, 157, 3, "#1565C0")
     rounded_rect(46, 80, 160, 150, 3, "#FFFFFF")
     polygon([(46, 80), (160, 80), (160, 90), (46, 90)], "#90CAF9")
-    for i, colour in enumerate(("#B0BEC5", "#B0BEC5", "#B0BEC5", "#B0BEC5")):
-        rounded_rect(52 + i * 26, 97, 74 + i * 26, 107, 2, colour)
+    for i in range(4):  # the tool's buttons
+        rounded_rect(52 + i * 26, 97, 74 + i * 26, 107, 2, "#B0BEC5")
     rounded_rect(52, 114, 126, 120, 2, "#CFD8DC")
     rounded_rect(52, 128, 154, 138, 2, "#C8E6C9")
     rounded_rect(52, 128, 118, 138, 2, "#43A047")
@@ -175,8 +175,8 @@ def draw():
     polygon([(44, 206), (162, 206), (172, 222), (34, 222)], "#607D8B")
     for row in range(3):
         for k in range(11):
-            x = 48 + k * 10.4 - row * 3 + (0 if row < 2 else 0)
-            polygon([(x + row * 0, 208.5 + row * 4.3), (x + 8, 208.5 + row * 4.3),
+            x = 48 + k * 10.4 - row * 3
+            polygon([(x, 208.5 + row * 4.3), (x + 8, 208.5 + row * 4.3),
                      (x + 7.5, 211.5 + row * 4.3), (x - 0.5, 211.5 + row * 4.3)], "#CFD8DC")
     text(103, 232, "PC", 2, "#263238")
     text(103, 252, "192.168.0.10", 4 / 3, "#455A64")

@@ -27,6 +27,8 @@ inline constexpr int kMaxFontSizeHalfPoints = 400;
 // Side length and pixel count of a decoded picture.
 inline constexpr int kMaxPictureSide = 32767;
 inline constexpr int64_t kMaxPicturePixels = 16 * 1024 * 1024;
+// All pictures of one document together; one-bit pictures decode to 32 times their data.
+inline constexpr int64_t kMaxDocumentPicturePixels = 32 * 1024 * 1024;
 // Shown size of a picture in pixels, whatever its goal size or scaling says.
 inline constexpr int kMaxPictureDisplaySide = 8192;
 // Twips per pixel at 96 dots per inch.

@@ -77,6 +77,7 @@ private:
   size_t fPictureDepth = 0;
   int fFallbackLeft = 0; // characters still to skip after a \u letter
   RtfParagraphStyle fLastParagraph;
+  int64_t fPicturePixels = 0;
   QString fWhy;
 };
 
@@ -138,7 +139,14 @@ bool Reader::CloseGroup() {
     QSize size;
     QString reason;
     switch (fPicture->Finish(image, size, &reason)) {
-    case RtfPicture::Result::Picture: fBuilder.AddPicture(image, size); break;
+    case RtfPicture::Result::Picture:
+      fPicturePixels += static_cast<int64_t>(image.width()) * image.height();
+      if (fPicturePixels > kMaxDocumentPicturePixels) {
+        ok = Fail("pictures too large together");
+        break;
+      }
+      fBuilder.AddPicture(image, size);
+      break;
     case RtfPicture::Result::Skipped: break;
     case RtfPicture::Result::Malformed:
       if (fWhy.isEmpty()) fWhy = QStringLiteral("malformed picture: ") + reason;

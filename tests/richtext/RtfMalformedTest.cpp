@@ -100,6 +100,18 @@ TEST_P(RtfMalformed, ViewerFallsBackToPlainText) {
 INSTANTIATE_TEST_SUITE_P(Inputs, RtfMalformed, ::testing::ValuesIn(Rows()),
                          [](const auto& info) { return std::string(info.param.name); });
 
+TEST(RtfMalformedStream, PicturesAreLimitedTogetherToo) {
+  // Three one-bit pictures of 4096 x 4096 pixels: each within the limit, together not.
+  QByteArray dib = DibHeader(4096, 4096, 1) + QByteArray(8, '\0');
+  dib.append(QByteArray(4096 / 8 * 4096, '\0'));
+  const QByteArray picture = "{\\pict\\dibitmap\\bin" + QByteArray::number(dib.size()) + " " + dib + "}";
+  RtfContent content;
+  QString why;
+  EXPECT_TRUE(ReadRtf("{\\rtf1 " + picture + "}", content, &why)) << why.toStdString();
+  EXPECT_FALSE(ReadRtf("{\\rtf1 " + picture + picture + picture + "}", content, &why));
+  EXPECT_EQ(why, QStringLiteral("pictures too large together"));
+}
+
 TEST(RtfMalformedStream, BinaryThatIsNeitherRtfNorTextGivesTheError) {
   TRichEdit edit;
   QByteArray bytes("{\\rtf1 \0 x", 10);
