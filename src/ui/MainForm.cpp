@@ -19,6 +19,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTimer>
 
@@ -70,6 +71,10 @@ TMainForm::TMainForm(TMainFormEnvironment environment, QWidget* parent)
   fLabelStatus->setAttribute(Qt::WA_TranslucentBackground);
   fLabelStatus->setAutoFillBackground(false);
   fLabelStatus->setGeometry(0, Scaled(2), ProgressBar1->width(), Scaled(13));
+  // The line stays centred over the bar when the window is widened.
+  auto* statusAnchors = new TAnchors(ProgressBar1, ProgressBar1->size() / DesignScale());
+  statusAnchors->Place(fLabelStatus, QRect(0, 2, static_cast<int>(ProgressBar1->width() / DesignScale()), 13),
+                       akLeft | akTop | akRight);
 
   // 5. The developer panel and the update group's extra controls stay out of sight.
   GroupBoxDevTest->setEnabled(false);
@@ -205,6 +210,20 @@ int TMainForm::ProgressPercent(int32_t Max, int32_t Position) {
 void TMainForm::HandheldProgress(const void*, int32_t Max, int32_t Position) {
   ProgressBar1->setValue(std::clamp(ProgressPercent(Max, Position), 0, 100));
   ProgressBar1->repaint();
+}
+
+void TMainForm::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (fShownOnce) return;
+  fShownOnce = true;
+  // The frame is known only now: the outer height is what was designed, and the window starts
+  // centred on its screen.
+  const int frameExtra = frameGeometry().height() - height();
+  resize(width(), Scaled(kOuterHeight) - frameExtra);
+  if (const QScreen* s = screen()) {
+    const QRect area = s->availableGeometry();
+    move(area.center() - QPoint(frameGeometry().width() / 2, frameGeometry().height() / 2));
+  }
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {

@@ -122,6 +122,7 @@ public:
 
 protected:
   void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
   // Marks a long operation; a close asked for meanwhile waits until the last one ends.
   class TOperation {
@@ -155,6 +156,7 @@ private:
   TAnchors* fPanelAnchors = nullptr;
   int fOperations = 0;
   bool fCloseRequested = false;
+  bool fShownOnce = false;
 };
 
 } // namespace kavelo::ui

@@ -1,0 +1,12 @@
+#include <QApplication>
+#include <QLocale>
+
+#include <gmock/gmock.h>
+
+int main(int argc, char** argv) {
+  QLocale::setDefault(QLocale::c());
+  qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+  QApplication app(argc, argv);
+  ::testing::InitGoogleMock(&argc, argv);
+  return RUN_ALL_TESTS();
+}

@@ -1,0 +1,250 @@
+// The main window: control states, relabelling, start-up language, geometry, RX lines, progress.
+
+#include "ui/FormFixture.h"
+
+#include <QAction>
+
+namespace kavelo::test {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+
+// The buttons that UpdateControlStates sets, in its order.
+std::vector<bool> ButtonStates(ui::TMainForm& f) {
+  std::vector<bool> states;
+  for (QPushButton* b : {f.BitBtnSearch, f.BitBtnConnect, f.BitBtnDisconnect, f.BitBtnUpdateHM,
+                         f.BitBtnUpdateRM, f.BitBtnHMUpdate, f.BitBtnRestart, f.BitBtnErase,
+                         f.BitBtnRead, f.BitBtnWrite, f.BitBtnVerify, f.BitBtnUpdatePFD,
+                         f.BitBtnReadControlBlock, f.BitBtnWriteControlBlock})
+    states.push_back(!b->testAttribute(Qt::WA_ForceDisabled)); // its own flag: the panel is disabled
+  return states;
+}
+
+struct StateCase {
+  const char* Name;
+  bool Connect;
+  bool ReadBlock;
+  const char* FileName;
+  bool Argument;
+  std::vector<bool> Expected;
+};
+
+class ControlStates : public FormTest, public ::testing::WithParamInterface<StateCase> {};
+
+TEST_P(ControlStates, FollowTheConnectionTheFileNameAndTheControlBlock) {
+  const auto& c = GetParam();
+  auto& form = Make();
+  AnswerWithFlash();
+  if (c.Connect) ConnectTo();
+  if (c.ReadBlock) {
+    TControlBlock block{};
+    QString err;
+    ASSERT_TRUE(form.Kavelo().ReadControlBlock(0, block, err));
+  }
+  form.LabeledEditFileName->setText(QString::fromLatin1(c.FileName));
+  form.UpdateControlStates(c.Argument);
+  EXPECT_EQ(ButtonStates(form), c.Expected);
+}
+
+//                                  Srch Conn Disc UpHM UpRM Upd  Rst  Ers  Read Wrt  Ver  PFD  RdCB WrCB
+INSTANTIATE_TEST_SUITE_P(
+    Table, ControlStates,
+    ::testing::Values(
+        StateCase{"NotConnected", false, false, "", false,
+                  {1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+        StateCase{"NotConnectedWithFile", false, false, "image.bin", false,
+                  {1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+        StateCase{"ConnectedWithoutFile", true, false, "", true,
+                  {0, 0, 1, 1, 1, 1, 1, 0, 1, 0, 0, 1, 1, 0}},
+        StateCase{"ConnectedWithFile", true, false, "image.bin", true,
+                  {0, 0, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0}},
+        StateCase{"ConnectedWithControlBlock", true, true, "", true,
+                  {0, 0, 1, 1, 1, 1, 1, 0, 1, 0, 0, 1, 1, 1}},
+        StateCase{"ConnectedWithFileAndControlBlock", true, true, "image.bin", true,
+                  {0, 0, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}},
+        StateCase{"DisconnectedStatesWhileHoldingABlock", true, true, "image.bin", false,
+                  {1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+TEST_F(FormTest, ConstructionLeavesTheFlagsOfUpdateControlStatesFalse) {
+  auto& form = Make();
+  const auto initial = ButtonStates(form);
+  form.UpdateControlStates(false);
+  EXPECT_EQ(ButtonStates(form), initial);
+  EXPECT_FALSE(form.GroupBoxDevTest->isEnabled());
+}
+
+class Relabelling : public FormTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(Relabelling, ApplyLanguageSetsTheTwentyTwoTextsAndTheVersionLabels) {
+  auto& form = Make();
+  const int base = GetParam();
+  const QString caption = form.windowTitle();
+  std::vector<QString> names;
+  for (QAction* item : form.LanguageItems) names.push_back(item->text());
+  const size_t index = static_cast<size_t>(base / 1000 - 1);
+  form.LanguageItems[index]->trigger();
+  EXPECT_EQ(form.Language(), base);
+  EXPECT_TRUE(form.LanguageItems[index]->isChecked());
+  const auto text = [base](int n) { return ResourceText(base + n); };
+  EXPECT_EQ(form.BitBtnClose->text(), text(151));
+  EXPECT_EQ(form.LabeledEditIPAddressLabel->text(), text(152));
+  EXPECT_EQ(form.LabeledEditIPAddress->toolTip(), text(153));
+  EXPECT_EQ(form.BitBtnConnect->text(), text(154));
+  EXPECT_EQ(form.BitBtnConnect->toolTip(), text(155));
+  EXPECT_EQ(form.BitBtnDisconnect->text(), text(156));
+  EXPECT_EQ(form.BitBtnDisconnect->toolTip(), text(157));
+  EXPECT_EQ(form.BitBtnSearch->text(), text(158));
+  EXPECT_EQ(form.BitBtnSearch->toolTip(), text(159));
+  EXPECT_EQ(form.GroupBoxFWUpdate->title(), text(160));
+  EXPECT_EQ(form.BitBtnUpdateHM->text(), text(161));
+  EXPECT_EQ(form.BitBtnUpdateHM->toolTip(), text(162));
+  EXPECT_EQ(form.BitBtnUpdateRM->text(), text(163));
+  EXPECT_EQ(form.BitBtnUpdateRM->toolTip(), text(164));
+  EXPECT_EQ(form.BitBtnGuidance->text(), text(177));
+  EXPECT_EQ(form.BitBtnGuidance->toolTip(), text(178));
+  EXPECT_EQ(form.MenuFile->title(), text(500));
+  EXPECT_EQ(form.MenuExit->text(), text(151));
+  EXPECT_EQ(form.MenuLanguage->title(), text(550));
+  EXPECT_EQ(form.MenuHelp->title(), text(590));
+  EXPECT_EQ(form.MenuGuidance->text(), text(177));
+  EXPECT_EQ(form.MenuAbout->text(), text(591));
+  EXPECT_EQ(form.LabelHMFirmware->text(), text(165) + " V1.09");
+  EXPECT_EQ(form.LabelRMFirmware->text(), text(166) + " V1.05");
+  EXPECT_EQ(form.LabelPFDFirmware->text(), "R1.05");
+  EXPECT_EQ(form.windowTitle(), caption);
+  EXPECT_EQ(caption, "Orvo Kavelo Update Tool");
+  for (size_t i = 0; i < names.size(); ++i) EXPECT_EQ(form.LanguageItems[i]->text(), names[i]);
+  int checked = 0;
+  for (QAction* item : form.LanguageItems) checked += item->isChecked();
+  EXPECT_EQ(checked, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(SevenLanguages, Relabelling,
+                         ::testing::Values(1000, 2000, 3000, 4000, 5000, 6000, 7000));
+
+struct StartupCase {
+  const char* Name;
+  std::optional<int> Stored;
+  QLocale::Language System;
+  int Expected;
+};
+
+class StartupChoice : public FormTest, public ::testing::WithParamInterface<StartupCase> {};
+
+TEST_P(StartupChoice, StoredValueElseSystemLanguageAndStoredAgainAtExit) {
+  const auto& c = GetParam();
+  fStore->Stored = c.Stored;
+  auto& form = Make(c.System);
+  EXPECT_EQ(form.Language(), c.Expected);
+  EXPECT_EQ(LanguageBase(), c.Expected);
+  EXPECT_TRUE(form.LanguageItems[static_cast<size_t>(c.Expected / 1000 - 1)]->isChecked());
+  EXPECT_EQ(form.BitBtnConnect->text(), ResourceText(c.Expected + 154));
+  fForm.reset();
+  EXPECT_THAT(fStore->Written, ElementsAre(c.Expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, StartupChoice,
+    ::testing::Values(StartupCase{"StoredItalian", 5000, QLocale::German, 5000},
+                      StartupCase{"StoredUnknownValue", 1234, QLocale::German, 2000},
+                      StartupCase{"NothingStoredCzech", std::nullopt, QLocale::Czech, 6000},
+                      StartupCase{"NothingStoredPortuguese", std::nullopt, QLocale::Portuguese, 2000},
+                      StartupCase{"NothingStoredJapanese", std::nullopt, QLocale::Japanese, 2000},
+                      StartupCase{"StoredZeroDutch", 0, QLocale::Dutch, 7000},
+                      StartupCase{"NothingStoredGerman", std::nullopt, QLocale::German, 1000},
+                      StartupCase{"NothingStoredSpanish", std::nullopt, QLocale::Spanish, 4000},
+                      StartupCase{"NothingStoredFrench", std::nullopt, QLocale::French, 3000},
+                      StartupCase{"NothingStoredItalian", std::nullopt, QLocale::Italian, 5000}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+TEST_F(FormTest, AChangedLanguageIsStoredAtExit) {
+  auto& form = Make();
+  form.LanguageItems[4]->trigger();
+  fForm.reset();
+  EXPECT_THAT(fStore->Written, ElementsAre(5000));
+}
+
+class WindowGeometry : public FormTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(WindowGeometry, IsTwoHundredFiftyFiveHighWithCloseEightAboveTheBottom) {
+  auto& form = Make();
+  form.show();
+  if (GetParam() != 0) form.resize(GetParam(), form.height());
+  EXPECT_EQ(form.frameGeometry().height(), 255);
+  const QRect close(form.BitBtnClose->mapTo(&form, QPoint(0, 0)), form.BitBtnClose->size());
+  EXPECT_EQ(form.height() - (close.y() + close.height()), 8);
+  EXPECT_NEAR(close.center().x(), form.width() / 2.0, 2.0);
+  // The update group grows with the window; the panel and its log never show.
+  const QRect group(form.GroupBoxFWUpdate->mapTo(&form, QPoint(0, 0)), form.GroupBoxFWUpdate->size());
+  EXPECT_EQ(form.width() - (group.x() + group.width()), 8);
+  EXPECT_FALSE(form.GroupBoxDevTest->isVisible());
+  EXPECT_FALSE(form.MemoLog->isVisible());
+  form.resize(form.width(), 700);
+  EXPECT_FALSE(form.GroupBoxDevTest->isVisible());
+  EXPECT_FALSE(form.MemoLog->isVisible());
+  EXPECT_EQ(form.height() - (form.BitBtnClose->mapTo(&form, QPoint(0, 0)).y() + form.BitBtnClose->height()), 8);
+}
+
+INSTANTIATE_TEST_SUITE_P(TwoWidths, WindowGeometry, ::testing::Values(0, 800));
+
+TEST_F(FormTest, ReceivedFramesAreLoggedOnlyWithShowRX) {
+  auto& form = Make();
+  ConnectTo();
+  form.MemoLog->clear();
+  fDevice->Deliver(0x00B0, {0x01, 0xA2, 0xFF});
+  EXPECT_TRUE(Log().isEmpty());
+  form.CheckBoxLogRX->setChecked(true);
+  fDevice->Deliver(0x00B0, {0x01, 0xA2, 0xFF});
+  fDevice->Deliver(0x00B0, {});
+  fDevice->Deliver(0x0010, {0x12});
+  fDevice->Deliver(0x0099, {0x12}); // not reported by the connection
+  EXPECT_THAT(Log(), ElementsAre("RX Len = 3 Header = 0x00B0 01 A2 FF", "RX Len = 0 Header = 0x00B0",
+                                 "RX Len = 1 Header = 0x0010 12"));
+}
+
+struct ProgressCase {
+  int32_t Max, Position;
+  int Percent;
+};
+
+class Progress : public FormTest, public ::testing::WithParamInterface<ProgressCase> {};
+
+TEST_P(Progress, RoundsHalvesToEven) {
+  auto& form = Make();
+  EXPECT_EQ(ui::TMainForm::ProgressPercent(GetParam().Max, GetParam().Position), GetParam().Percent);
+  form.ProgressBar1->setValue(77);
+  form.Kavelo().Progress()(nullptr, GetParam().Max, GetParam().Position);
+  EXPECT_EQ(form.ProgressBar1->value(), GetParam().Percent);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, Progress,
+                         ::testing::Values(ProgressCase{0, 5, 0}, ProgressCase{-3, 1, 0},
+                                           ProgressCase{8, 1, 12}, ProgressCase{8, 3, 38},
+                                           ProgressCase{200, 27, 14}, ProgressCase{2, 1, 50},
+                                           ProgressCase{3, 1, 33}, ProgressCase{3, 2, 67},
+                                           ProgressCase{8, 8, 100}, ProgressCase{8, 0, 0}));
+
+TEST_F(FormTest, TheHiddenControlsStayHiddenAndThePresetsAreInPlace) {
+  auto& form = Make();
+  form.show();
+  for (QWidget* w : std::initializer_list<QWidget*>{form.CheckBoxStepHM, form.CheckBoxStepRM, form.BitBtnOpenHM,
+                                                    form.BitBtnOpenRM, form.ComboBoxHMVersion,
+                                                    form.ComboBoxRMVersion, form.LabelNewVersion,
+                                                    form.GroupBoxDevTest})
+    EXPECT_FALSE(w->isVisible()) << w->objectName().toStdString();
+  EXPECT_EQ(form.ComboBoxHMVersion->currentText(), "0x109");
+  EXPECT_EQ(form.ComboBoxRMVersion->currentText(), "0x105");
+  EXPECT_EQ(form.LabeledEditIPAddress->text(), "192.168.0.100");
+  EXPECT_EQ(form.ComboBoxAddress->currentText(), "0x40000");
+  EXPECT_EQ(form.ComboBoxReadLen->count(), 5);
+  EXPECT_EQ(form.ComboBoxOldFirmwareHM->itemText(3), "0xFFFFFFFF");
+  EXPECT_EQ(form.fLabelStatus->parentWidget(), form.ProgressBar1);
+  EXPECT_EQ(form.fLabelStatus->width(), form.ProgressBar1->width());
+  EXPECT_TRUE(form.fLabelStatus->text().isEmpty());
+  EXPECT_EQ(form.LanguageItems[3]->text(), "E&spanol");
+}
+
+} // namespace
+} // namespace kavelo::test
