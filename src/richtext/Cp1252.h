@@ -2,7 +2,6 @@
 // Windows-1252, the 8-bit code page of the documents the viewer reads.
 
 #include <QChar>
-
 #include <cstdint>
 
 namespace kavelo::richtext {

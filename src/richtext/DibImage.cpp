@@ -129,11 +129,12 @@ QImage DibToImage(QByteArrayView dib, DibStatus* status, QString* why) {
   const QByteArrayView table = dib.sliced(layout.headerSize, layout.colorTableBytes);
   const QByteArrayView pixels = dib.sliced(layout.InfoBlockBytes(), layout.pixelBytes);
   for (int r = 0; r < layout.height; ++r) {
-    const QByteArrayView row = pixels.sliced(static_cast<qsizetype>(r) * layout.stride,
-                                             layout.stride);
+    const QByteArrayView row =
+        pixels.sliced(static_cast<qsizetype>(r) * layout.stride, layout.stride);
     const int y = layout.topDown ? r : layout.height - 1 - r;
     auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-    for (int x = 0; x < layout.width; ++x) line[x] = PixelAt(row, x, layout, table);
+    for (int x = 0; x < layout.width; ++x)
+      line[x] = PixelAt(row, x, layout, table);
   }
   return image;
 }

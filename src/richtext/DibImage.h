@@ -6,7 +6,6 @@
 #include <QByteArrayView>
 #include <QImage>
 #include <QString>
-
 #include <cstdint>
 
 namespace kavelo::richtext {
@@ -16,15 +15,15 @@ inline constexpr uint32_t kBiRgb = 0;
 
 struct DibLayout {
   int32_t width = 0;
-  int32_t height = 0;         // always positive; see topDown
+  int32_t height = 0; // always positive; see topDown
   bool topDown = false;
   uint16_t bitCount = 0;
   uint32_t compression = 0;
-  int colorCount = 0;         // entries of the colour table
+  int colorCount = 0; // entries of the colour table
   qsizetype headerSize = 0;
   qsizetype colorTableBytes = 0;
-  qsizetype stride = 0;       // bytes per pixel row, padding included
-  qsizetype pixelBytes = 0;   // stride * height
+  qsizetype stride = 0;     // bytes per pixel row, padding included
+  qsizetype pixelBytes = 0; // stride * height
   qsizetype InfoBlockBytes() const { return headerSize + colorTableBytes; }
 };
 

@@ -8,14 +8,15 @@
 #include <QTextDocument>
 #include <QTextImageFormat>
 #include <QUrl>
-
 #include <algorithm>
 
 namespace kavelo::richtext {
 
 namespace {
 
-qreal Pixels(int twips) { return twips / kTwipsPerPixel; }
+qreal Pixels(int twips) {
+  return twips / kTwipsPerPixel;
+}
 
 QTextCharFormat CharFormat(const RtfCharStyle& s) {
   QTextCharFormat f;
@@ -34,10 +35,18 @@ QTextCharFormat CharFormat(const RtfCharStyle& s) {
 QTextBlockFormat BlockFormat(const RtfParagraphStyle& s) {
   QTextBlockFormat f;
   switch (s.alignment) {
-  case RtfAlignment::Left: f.setAlignment(Qt::AlignLeft); break;
-  case RtfAlignment::Center: f.setAlignment(Qt::AlignHCenter); break;
-  case RtfAlignment::Right: f.setAlignment(Qt::AlignRight); break;
-  case RtfAlignment::Justify: f.setAlignment(Qt::AlignJustify); break;
+  case RtfAlignment::Left:
+    f.setAlignment(Qt::AlignLeft);
+    break;
+  case RtfAlignment::Center:
+    f.setAlignment(Qt::AlignHCenter);
+    break;
+  case RtfAlignment::Right:
+    f.setAlignment(Qt::AlignRight);
+    break;
+  case RtfAlignment::Justify:
+    f.setAlignment(Qt::AlignJustify);
+    break;
   }
   const int left = std::max(s.leftIndentTwips, 0);
   // The first line may hang out to the left margin, not beyond it.

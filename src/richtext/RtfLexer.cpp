@@ -8,8 +8,12 @@ namespace kavelo::richtext {
 
 namespace {
 
-bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsLetter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 int HexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -18,7 +22,9 @@ int HexValue(char c) {
   return -1;
 }
 
-RtfToken ErrorToken() { return RtfToken{RtfTokenKind::Error, {}, false, 0}; }
+RtfToken ErrorToken() {
+  return RtfToken{RtfTokenKind::Error, {}, false, 0};
+}
 
 } // namespace
 
@@ -35,8 +41,7 @@ RtfToken RtfLexer::Next() {
   }
   if (c == '\\') return ReadControl();
   const qsizetype start = fPos;
-  while (fPos < fInput.size() && fInput[fPos] != '\\' && fInput[fPos] != '{' &&
-         fInput[fPos] != '}')
+  while (fPos < fInput.size() && fInput[fPos] != '\\' && fInput[fPos] != '{' && fInput[fPos] != '}')
     ++fPos;
   return RtfToken{RtfTokenKind::Text, fInput.sliced(start, fPos - start), false, 0};
 }
@@ -56,7 +61,8 @@ RtfToken RtfLexer::ReadControl() {
     return RtfToken{RtfTokenKind::HexLetter, {}, true, high * 16 + low};
   }
   const qsizetype start = fPos;
-  while (fPos < fInput.size() && IsLetter(fInput[fPos])) ++fPos;
+  while (fPos < fInput.size() && IsLetter(fInput[fPos]))
+    ++fPos;
   if (fPos - start > kMaxKeywordLength) return ErrorToken();
   RtfToken token{RtfTokenKind::ControlWord, fInput.sliced(start, fPos - start), false, 0};
 

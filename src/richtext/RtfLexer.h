@@ -3,27 +3,26 @@
 // letters and runs of plain text. The lexer never looks past the end of its input.
 
 #include <QByteArrayView>
-
 #include <cstdint>
 
 namespace kavelo::richtext {
 
 enum class RtfTokenKind {
-  End,          // input exhausted
-  Error,        // malformed: a truncated \'hh, a lone backslash, an over-long word or number
-  GroupOpen,    // {
-  GroupClose,   // }
-  ControlWord,  // \word or \wordN
-  ControlSymbol,// \ followed by one character that is not a letter
-  HexLetter,    // \'hh
-  Text,         // a run of bytes without \ { }
+  End,           // input exhausted
+  Error,         // malformed: a truncated \'hh, a lone backslash, an over-long word or number
+  GroupOpen,     // {
+  GroupClose,    // }
+  ControlWord,   // \word or \wordN
+  ControlSymbol, // \ followed by one character that is not a letter
+  HexLetter,     // \'hh
+  Text,          // a run of bytes without \ { }
 };
 
 struct RtfToken {
   RtfTokenKind kind = RtfTokenKind::End;
-  QByteArrayView word;     // ControlWord: the letters; Text: the run
+  QByteArrayView word; // ControlWord: the letters; Text: the run
   bool hasParameter = false;
-  int32_t parameter = 0;   // ControlWord parameter; ControlSymbol character; HexLetter byte
+  int32_t parameter = 0; // ControlWord parameter; ControlSymbol character; HexLetter byte
 };
 
 class RtfLexer {

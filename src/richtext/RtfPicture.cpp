@@ -5,7 +5,6 @@
 
 #include <QBuffer>
 #include <QImageReader>
-
 #include <algorithm>
 
 namespace kavelo::richtext {
@@ -19,7 +18,9 @@ int HexValue(char c) {
   return -1;
 }
 
-bool IsBlank(char c) { return c == ' ' || c == '\r' || c == '\n' || c == '\t' || c == '\0'; }
+bool IsBlank(char c) {
+  return c == ' ' || c == '\r' || c == '\n' || c == '\t' || c == '\0';
+}
 
 RtfPicture::Result Malformed(QString* why, const QString& text) {
   if (why) *why = text;
@@ -49,11 +50,16 @@ QImage ReadEncoded(const QByteArray& data, const char* format, QString* why) {
 bool RtfPicture::SetProperty(QByteArrayView word, int32_t value) {
   // \picw and \pich repeat what the picture's own header says; the header is what counts.
   if (word == "picw" || word == "pich") return true;
-  if (word == "picwgoal") fGoalWidthTwips = value;
-  else if (word == "pichgoal") fGoalHeightTwips = value;
-  else if (word == "picscalex") fScaleX = value;
-  else if (word == "picscaley") fScaleY = value;
-  else return false;
+  if (word == "picwgoal")
+    fGoalWidthTwips = value;
+  else if (word == "pichgoal")
+    fGoalHeightTwips = value;
+  else if (word == "picscalex")
+    fScaleX = value;
+  else if (word == "picscaley")
+    fScaleY = value;
+  else
+    return false;
   return true;
 }
 

@@ -27,17 +27,16 @@ struct GroupState {
 };
 
 // Destinations whose text is not part of the visible document.
+// clang-format off
 constexpr std::array kSkippedDestinations = {
-    "fonttbl",   "colortbl",   "stylesheet", "info",       "header",     "headerl",
-    "headerr",   "headerf",    "footer",     "footerl",    "footerr",    "footerf",
-    "footnote",  "annotation", "fldinst",    "xe",         "tc",         "txe",
-    "rxe",       "filetbl",    "revtbl",     "listtable",  "listoverridetable",
-    "pgdsctbl",  "rsidtbl",    "generator",  "nonshppict", "objdata",    "objclass",
-    "objname",   "template",   "themedata",  "datastore",  "latentstyles",
-    "colorschememapping",      "pn",         "pnseclvl",   "private",    "bkmkstart",
-    "bkmkend",   "ftnsep",     "ftnsepc",    "ftncn",      "aftnsep",    "aftnsepc",
-    "aftncn",    "userprops",  "docvar",     "xmlnstbl",   "mmathPr",    "atnid",
-    "atnauthor", "fchars",     "lchars",     "wgrffmtfilter"};
+    "fonttbl", "colortbl", "stylesheet", "info", "header", "headerl", "headerr", "headerf",
+    "footer", "footerl", "footerr", "footerf", "footnote", "annotation", "fldinst", "xe", "tc",
+    "txe", "rxe", "filetbl", "revtbl", "listtable", "listoverridetable", "pgdsctbl", "rsidtbl",
+    "generator", "nonshppict", "objdata", "objclass", "objname", "template", "themedata",
+    "datastore", "latentstyles", "colorschememapping", "pn", "pnseclvl", "private", "bkmkstart",
+    "bkmkend", "ftnsep", "ftnsepc", "ftncn", "aftnsep", "aftnsepc", "aftncn", "userprops",
+    "docvar", "xmlnstbl", "mmathPr", "atnid", "atnauthor", "fchars", "lchars", "wgrffmtfilter"};
+// clang-format on
 
 // \* destinations the reader does understand: their content is shown.
 constexpr std::array kUnderstoodIgnorables = {"shppict"};
@@ -46,7 +45,9 @@ template <size_t N> bool Contains(const std::array<const char*, N>& list, QByteA
   return std::any_of(list.begin(), list.end(), [&](const char* w) { return word == w; });
 }
 
-int ClampTwips(int32_t value, int low) { return std::clamp<int32_t>(value, low, kMaxIndentTwips); }
+int ClampTwips(int32_t value, int low) {
+  return std::clamp<int32_t>(value, low, kMaxIndentTwips);
+}
 
 class Reader {
 public:
@@ -97,18 +98,30 @@ bool Reader::Run(RtfContent& content, QString& why) {
     const RtfToken token = fLexer.Next();
     bool ok = true;
     switch (token.kind) {
-    case RtfTokenKind::End: return done(Fail("missing closing brace"));
-    case RtfTokenKind::Error: return done(Fail("malformed control word or hex letter"));
-    case RtfTokenKind::GroupOpen: ok = OpenGroup(); break;
-    case RtfTokenKind::GroupClose: ok = CloseGroup(); break;
-    case RtfTokenKind::ControlWord: ok = ControlWord(token); break;
-    case RtfTokenKind::ControlSymbol: ok = ControlSymbol(static_cast<char>(token.parameter)); break;
+    case RtfTokenKind::End:
+      return done(Fail("missing closing brace"));
+    case RtfTokenKind::Error:
+      return done(Fail("malformed control word or hex letter"));
+    case RtfTokenKind::GroupOpen:
+      ok = OpenGroup();
+      break;
+    case RtfTokenKind::GroupClose:
+      ok = CloseGroup();
+      break;
+    case RtfTokenKind::ControlWord:
+      ok = ControlWord(token);
+      break;
+    case RtfTokenKind::ControlSymbol:
+      ok = ControlSymbol(static_cast<char>(token.parameter));
+      break;
     case RtfTokenKind::HexLetter:
       Top().ignorable = false;
       if (Top().destination == Destination::Text && !SkippingFallback())
         Letter(Cp1252ToUnicode(static_cast<uint8_t>(token.parameter)));
       break;
-    case RtfTokenKind::Text: ok = Text(token.word); break;
+    case RtfTokenKind::Text:
+      ok = Text(token.word);
+      break;
     }
     if (!ok) return done(false);
   }
@@ -147,7 +160,8 @@ bool Reader::CloseGroup() {
       }
       fBuilder.AddPicture(image, size);
       break;
-    case RtfPicture::Result::Skipped: break;
+    case RtfPicture::Result::Skipped:
+      break;
     case RtfPicture::Result::Malformed:
       if (fWhy.isEmpty()) fWhy = QStringLiteral("malformed picture: ") + reason;
       ok = false;
@@ -171,8 +185,10 @@ bool Reader::ControlWord(const RtfToken& token) {
     QByteArrayView data;
     if (!fLexer.ReadBinary(token.hasParameter ? token.parameter : 0, data))
       return Fail("binary block runs past the end");
-    if (g.destination == Destination::Picture) fPicture->AddBinary(data);
-    else if (g.destination == Destination::Text) SkippingFallback();
+    if (g.destination == Destination::Picture)
+      fPicture->AddBinary(data);
+    else if (g.destination == Destination::Text)
+      SkippingFallback();
     return true;
   }
   if (g.destination == Destination::Skip) return true;
@@ -206,8 +222,10 @@ bool Reader::ControlWord(const RtfToken& token) {
     g.unicodeSkip = std::clamp<int32_t>(p, 0, kMaxUnicodeSkip);
   } else if (word == "u") {
     const int32_t unit = p < 0 ? p + 65536 : p;
-    if (unit >= 0 && unit <= 0xFFFF) fBuilder.AddUnicodeUnit(static_cast<char16_t>(unit), g.chars);
-    else Letter(QChar(0xFFFD));
+    if (unit >= 0 && unit <= 0xFFFF)
+      fBuilder.AddUnicodeUnit(static_cast<char16_t>(unit), g.chars);
+    else
+      Letter(QChar(0xFFFD));
     fFallbackLeft = g.unicodeSkip;
   } else if (word == "par" || word == "sect" || word == "page" || word == "row") {
     fBuilder.EndParagraph(g.paragraph);
@@ -217,10 +235,9 @@ bool Reader::ControlWord(const RtfToken& token) {
     Letter(QChar(u'\t'));
   } else {
     static constexpr std::pair<const char*, char16_t> kSpecials[] = {
-        {"emdash", 0x2014},    {"endash", 0x2013},    {"bullet", 0x2022},
-        {"lquote", 0x2018},    {"rquote", 0x2019},    {"ldblquote", 0x201C},
-        {"rdblquote", 0x201D}, {"emspace", 0x2003},   {"enspace", 0x2002},
-        {"qmspace", 0x2005},   {"zwj", 0x200D},       {"zwnj", 0x200C}};
+        {"emdash", 0x2014},  {"endash", 0x2013},    {"bullet", 0x2022},    {"lquote", 0x2018},
+        {"rquote", 0x2019},  {"ldblquote", 0x201C}, {"rdblquote", 0x201D}, {"emspace", 0x2003},
+        {"enspace", 0x2002}, {"qmspace", 0x2005},   {"zwj", 0x200D},       {"zwnj", 0x200C}};
     for (const auto& [name, letter] : kSpecials)
       if (word == name) Letter(QChar(letter));
   }
@@ -231,39 +248,60 @@ void Reader::ParagraphWord(QByteArrayView word, const RtfToken& token, bool& han
   RtfParagraphStyle& s = Top().paragraph;
   const int32_t p = token.parameter;
   handled = true;
-  if (word == "pard") s = RtfParagraphStyle{};
-  else if (word == "ql") s.alignment = RtfAlignment::Left;
-  else if (word == "qc") s.alignment = RtfAlignment::Center;
-  else if (word == "qr") s.alignment = RtfAlignment::Right;
-  else if (word == "qj") s.alignment = RtfAlignment::Justify;
-  else if (word == "li") s.leftIndentTwips = ClampTwips(p, -kMaxIndentTwips);
-  else if (word == "ri") s.rightIndentTwips = ClampTwips(p, -kMaxIndentTwips);
-  else if (word == "fi") s.firstLineIndentTwips = ClampTwips(p, -kMaxIndentTwips);
-  else if (word == "sb") s.spaceBeforeTwips = ClampTwips(p, 0);
-  else if (word == "sa") s.spaceAfterTwips = ClampTwips(p, 0);
+  if (word == "pard")
+    s = RtfParagraphStyle{};
+  else if (word == "ql")
+    s.alignment = RtfAlignment::Left;
+  else if (word == "qc")
+    s.alignment = RtfAlignment::Center;
+  else if (word == "qr")
+    s.alignment = RtfAlignment::Right;
+  else if (word == "qj")
+    s.alignment = RtfAlignment::Justify;
+  else if (word == "li")
+    s.leftIndentTwips = ClampTwips(p, -kMaxIndentTwips);
+  else if (word == "ri")
+    s.rightIndentTwips = ClampTwips(p, -kMaxIndentTwips);
+  else if (word == "fi")
+    s.firstLineIndentTwips = ClampTwips(p, -kMaxIndentTwips);
+  else if (word == "sb")
+    s.spaceBeforeTwips = ClampTwips(p, 0);
+  else if (word == "sa")
+    s.spaceAfterTwips = ClampTwips(p, 0);
   else if (word == "tx") {
     if (static_cast<int>(s.tabStopsTwips.size()) < kMaxTabStops)
       s.tabStopsTwips.push_back(ClampTwips(p, 0));
-  } else handled = false;
+  } else
+    handled = false;
 }
 
 void Reader::CharacterWord(QByteArrayView word, const RtfToken& token, bool& handled) {
   RtfCharStyle& s = Top().chars;
   const bool on = !token.hasParameter || token.parameter != 0;
   handled = true;
-  if (word == "plain") s = RtfCharStyle{};
-  else if (word == "b") s.bold = on;
-  else if (word == "i") s.italic = on;
-  else if (word == "ul") s.underline = on;
-  else if (word == "ulnone") s.underline = false;
-  else if (word == "strike") s.strike = on;
-  else if (word == "super") s.position = RtfVerticalPosition::Superscript;
-  else if (word == "sub") s.position = RtfVerticalPosition::Subscript;
-  else if (word == "nosupersub") s.position = RtfVerticalPosition::Normal;
+  if (word == "plain")
+    s = RtfCharStyle{};
+  else if (word == "b")
+    s.bold = on;
+  else if (word == "i")
+    s.italic = on;
+  else if (word == "ul")
+    s.underline = on;
+  else if (word == "ulnone")
+    s.underline = false;
+  else if (word == "strike")
+    s.strike = on;
+  else if (word == "super")
+    s.position = RtfVerticalPosition::Superscript;
+  else if (word == "sub")
+    s.position = RtfVerticalPosition::Subscript;
+  else if (word == "nosupersub")
+    s.position = RtfVerticalPosition::Normal;
   else if (word == "fs")
     s.fontSizeHalfPoints =
         token.parameter > 0 ? std::min<int32_t>(token.parameter, kMaxFontSizeHalfPoints) : 0;
-  else handled = false;
+  else
+    handled = false;
 }
 
 bool Reader::ControlSymbol(char symbol) {
@@ -277,26 +315,43 @@ bool Reader::ControlSymbol(char symbol) {
   switch (symbol) {
   case '\\':
   case '{':
-  case '}': Letter(QChar::fromLatin1(symbol)); break;
-  case '~': Letter(QChar(0x00A0)); break;
-  case '-': Letter(QChar(0x00AD)); break;
-  case '_': Letter(QChar(0x2011)); break;
+  case '}':
+    Letter(QChar::fromLatin1(symbol));
+    break;
+  case '~':
+    Letter(QChar(0x00A0));
+    break;
+  case '-':
+    Letter(QChar(0x00AD));
+    break;
+  case '_':
+    Letter(QChar(0x2011));
+    break;
   case '\r':
-  case '\n': fBuilder.EndParagraph(g.paragraph); break;
-  case '\t': Letter(QChar(u'\t')); break;
-  default: break; // index marks and the like show nothing
+  case '\n':
+    fBuilder.EndParagraph(g.paragraph);
+    break;
+  case '\t':
+    Letter(QChar(u'\t'));
+    break;
+  default:
+    break; // index marks and the like show nothing
   }
   return true;
 }
 
 bool Reader::PictureWord(QByteArrayView word, const RtfToken& token) {
-  if (word == "dibitmap") fPicture->SetFormat(RtfPictureFormat::Dib);
-  else if (word == "pngblip") fPicture->SetFormat(RtfPictureFormat::Png);
-  else if (word == "jpegblip") fPicture->SetFormat(RtfPictureFormat::Jpeg);
+  if (word == "dibitmap")
+    fPicture->SetFormat(RtfPictureFormat::Dib);
+  else if (word == "pngblip")
+    fPicture->SetFormat(RtfPictureFormat::Png);
+  else if (word == "jpegblip")
+    fPicture->SetFormat(RtfPictureFormat::Jpeg);
   else if (word == "wbitmap" || word == "wmetafile" || word == "emfblip" || word == "macpict" ||
            word == "pmmetafile")
     fPicture->SetFormat(RtfPictureFormat::Other);
-  else fPicture->SetProperty(word, token.parameter);
+  else
+    fPicture->SetProperty(word, token.parameter);
   return true;
 }
 
@@ -307,23 +362,29 @@ bool Reader::Text(QByteArrayView run) {
     g.destination = Destination::Skip;
   }
   switch (g.destination) {
-  case Destination::Skip: return true;
+  case Destination::Skip:
+    return true;
   case Destination::Picture:
     if (!fPicture->AddHexText(run)) return Fail("picture data that is not hexadecimal");
     return true;
-  case Destination::Text: break;
+  case Destination::Text:
+    break;
   }
   for (const char c : run) {
     const auto byte = static_cast<uint8_t>(c);
     if (byte == '\r' || byte == '\n') continue; // line breaks of the file are not text
     if (SkippingFallback()) continue;
-    if (byte == '\t') Letter(QChar(u'\t'));
-    else if (byte >= 0x20) Letter(Cp1252ToUnicode(byte));
+    if (byte == '\t')
+      Letter(QChar(u'\t'));
+    else if (byte >= 0x20)
+      Letter(Cp1252ToUnicode(byte));
   }
   return true;
 }
 
-void Reader::Letter(QChar c) { fBuilder.AddText(c, Top().chars); }
+void Reader::Letter(QChar c) {
+  fBuilder.AddText(c, Top().chars);
+}
 
 bool Reader::SkippingFallback() {
   if (fFallbackLeft <= 0) return false;

@@ -1,8 +1,8 @@
 // Packed DIBs of every depth the viewer draws, against the pixels they must give.
 
-#include "RtfTestData.h"
-
 #include "richtext/DibImage.h"
+
+#include "RtfTestData.h"
 
 #include <gmock/gmock.h>
 
@@ -21,7 +21,11 @@ QByteArray Palette(std::initializer_list<QRgb> colours) {
 }
 
 TEST(DibImage, TwentyFourBitsBottomRowFirst) {
-  const QByteArray rows("\x00\x00\xFF" "\x00\xFF\x00" "\xFF\x00\x00" "\x10\x20\x30", 12);
+  const QByteArray rows("\x00\x00\xFF"
+                        "\x00\xFF\x00"
+                        "\xFF\x00\x00"
+                        "\x10\x20\x30",
+                        12);
   DibStatus status = DibStatus::Malformed;
   const QImage image = DibToImage(Dib24(2, 2, rows), &status);
   ASSERT_EQ(status, DibStatus::Ok);
@@ -33,7 +37,9 @@ TEST(DibImage, TwentyFourBitsBottomRowFirst) {
 
 TEST(DibImage, NegativeHeightIsTopDown) {
   QByteArray dib = DibHeader(1, -2, 24);
-  dib.append(QByteArray("\x00\x00\xFF\x00" "\xFF\x00\x00\x00", 8));
+  dib.append(QByteArray("\x00\x00\xFF\x00"
+                        "\xFF\x00\x00\x00",
+                        8));
   const QImage image = DibToImage(dib);
   ASSERT_FALSE(image.isNull());
   EXPECT_EQ(image.pixel(0, 0), qRgb(255, 0, 0));

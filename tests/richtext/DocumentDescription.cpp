@@ -7,21 +7,25 @@
 #include <QTextCursor>
 #include <QTextFragment>
 #include <QTextImageFormat>
-
 #include <cmath>
 
 namespace kavelo::richtext::test {
 
 namespace {
 
-QString Number(qreal v) { return QString::number(std::lround(v)); }
+QString Number(qreal v) {
+  return QString::number(std::lround(v));
+}
 
 QString BlockPrefix(const QTextBlockFormat& f) {
   QStringList parts;
   const Qt::Alignment a = f.alignment() & Qt::AlignHorizontal_Mask;
-  if (a == Qt::AlignHCenter) parts << QStringLiteral("c");
-  else if (a == Qt::AlignRight) parts << QStringLiteral("r");
-  else if (a == Qt::AlignJustify) parts << QStringLiteral("j");
+  if (a == Qt::AlignHCenter)
+    parts << QStringLiteral("c");
+  else if (a == Qt::AlignRight)
+    parts << QStringLiteral("r");
+  else if (a == Qt::AlignJustify)
+    parts << QStringLiteral("j");
   if (f.leftMargin() != 0) parts << QStringLiteral("li=") + Number(f.leftMargin());
   if (f.textIndent() != 0) parts << QStringLiteral("fi=") + Number(f.textIndent());
   if (f.rightMargin() != 0) parts << QStringLiteral("ri=") + Number(f.rightMargin());
@@ -48,7 +52,8 @@ QString Fragment(const QTextFragment& fragment) {
   if (f.fontItalic()) tags << QStringLiteral("i");
   if (f.fontUnderline()) tags << QStringLiteral("u");
   if (f.fontStrikeOut()) tags << QStringLiteral("s");
-  if (f.hasProperty(QTextFormat::FontPointSize)) tags << QStringLiteral("fs") + Number(f.fontPointSize());
+  if (f.hasProperty(QTextFormat::FontPointSize))
+    tags << QStringLiteral("fs") + Number(f.fontPointSize());
   if (f.verticalAlignment() == QTextCharFormat::AlignSuperScript) tags << QStringLiteral("sup");
   if (f.verticalAlignment() == QTextCharFormat::AlignSubScript) tags << QStringLiteral("sub");
   const QString text = Visible(fragment.text());
@@ -67,8 +72,10 @@ std::string DescribeDocument(const QTextDocument& document) {
       if (!fragment.isValid()) continue;
       // An image fragment holds one object character per picture.
       if (fragment.charFormat().isImageFormat())
-        for (int i = 0; i < fragment.length(); ++i) line += Fragment(fragment);
-      else line += Fragment(fragment);
+        for (int i = 0; i < fragment.length(); ++i)
+          line += Fragment(fragment);
+      else
+        line += Fragment(fragment);
     }
     blocks << line;
   }

@@ -5,7 +5,6 @@
 
 #include <QString>
 #include <QTextDocument>
-
 #include <string>
 
 namespace kavelo::richtext::test {

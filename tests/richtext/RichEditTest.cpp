@@ -1,16 +1,15 @@
 // The viewer as the guidance dialog uses it: loads at the selection, the plain-text fallback,
 // the selection with scrolling, fragments inserted into an existing document.
 
+#include "richtext/RichEdit.h"
+
 #include "DocumentDescription.h"
 #include "RtfTestData.h"
-
-#include "richtext/RichEdit.h"
 
 #include <QBuffer>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextLayout>
-
 #include <gmock/gmock.h>
 
 namespace kavelo::richtext::test {
@@ -24,7 +23,8 @@ bool Load(TRichEdit& edit, QByteArray bytes) {
 
 QByteArray LongDocument(int lines) {
   QByteArray rtf = "{\\rtf1\\ansi\\ansicpg1252 ";
-  for (int i = 0; i < lines; ++i) rtf += "Line " + QByteArray::number(i) + "\\par ";
+  for (int i = 0; i < lines; ++i)
+    rtf += "Line " + QByteArray::number(i) + "\\par ";
   return rtf + "End}";
 }
 
@@ -47,7 +47,8 @@ TEST(RichEdit, LoadsRtf) {
 
 TEST(RichEdit, FallsBackToPlainTextFromTheSameStart) {
   TRichEdit edit;
-  QByteArray bytes = "skip me|Not RTF at all: Gr\xfc\xdf" "e\r\nline two";
+  QByteArray bytes = "skip me|Not RTF at all: Gr\xfc\xdf"
+                     "e\r\nline two";
   QBuffer stream(&bytes);
   stream.open(QIODevice::ReadOnly);
   stream.seek(8);
@@ -120,7 +121,7 @@ TEST(RichEdit, HangingIndentTabsToTheIndent) {
   edit.document()->setTextWidth(400);
   const QTextBlock item = edit.document()->firstBlock();
   const QTextLine line = item.layout()->lineAt(0);
-  EXPECT_DOUBLE_EQ(line.x(), 20.0); // 300 twips
+  EXPECT_DOUBLE_EQ(line.x(), 20.0);                                  // 300 twips
   EXPECT_NEAR(line.cursorToX(item.text().indexOf(u'I')), 40.0, 0.5); // 600 twips: the indent
   const QTextLine next = item.next().layout()->lineAt(0);
   EXPECT_DOUBLE_EQ(next.x(), 40.0);

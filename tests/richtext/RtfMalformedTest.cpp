@@ -2,15 +2,12 @@
 // reader reports an error, and the viewer then shows the bytes as plain text.
 
 #include "RtfTestData.h"
-
 #include "richtext/Cp1252.h"
 #include "richtext/RichEdit.h"
 #include "richtext/RtfReader.h"
 
 #include <QBuffer>
-
 #include <gmock/gmock.h>
-
 #include <random>
 #include <vector>
 
@@ -22,7 +19,9 @@ struct Row {
   QByteArray rtf;
 };
 
-void PrintTo(const Row& row, std::ostream* os) { *os << row.name; }
+void PrintTo(const Row& row, std::ostream* os) {
+  *os << row.name;
+}
 
 QByteArray Pict(const QByteArray& words, const QByteArray& hex) {
   return "{\\rtf1 {\\pict" + words + " " + hex + "}}";
@@ -58,16 +57,19 @@ std::vector<Row> Rows() {
       {"truncated_hex_block", Pict("\\dibitmap", redHex.left(80))},
       {"hex_block_cut_by_end_of_input", "{\\rtf1 {\\pict\\dibitmap " + redHex.left(60)},
       {"non_hex_in_picture", Pict("\\dibitmap", "28zz")},
-      {"header_lies_about_size", Pict("\\dibitmap", Hex(Dib24(1000, 1000, {}).left(40)) + "00FF00FF")},
+      {"header_lies_about_size",
+       Pict("\\dibitmap", Hex(Dib24(1000, 1000, {}).left(40)) + "00FF00FF")},
       {"header_huge_width", Pict("\\dibitmap", Hex(WithField(red, 4, 0x7FFFFFFF)))},
       {"header_min_int_height", Pict("\\dibitmap", Hex(WithField(red, 8, 0x80000000)))},
       {"header_size_field_lies", Pict("\\dibitmap", Hex(WithField(red, 0, 0xFFFFFFFF)))},
       {"header_colour_table_too_long",
        Pict("\\dibitmap", Hex(DibHeader(1, 1, 8, 0, 100000) + QByteArray(8, '\0')))},
-      {"header_zero_planes", Pict("\\dibitmap", Hex(red.left(12) + QByteArray(2, '\0') + red.mid(14)))},
-      {"header_bad_bit_count", Pict("\\dibitmap", Hex(red.left(14) + QByteArray("\x07\x00", 2) + red.mid(16)))},
-      {"huge_picw_with_lying_header",
-       Pict("\\dibitmap\\picw2147483647\\pich2147483647", Hex(WithField(WithField(red, 4, 60000), 8, 60000)))},
+      {"header_zero_planes",
+       Pict("\\dibitmap", Hex(red.left(12) + QByteArray(2, '\0') + red.mid(14)))},
+      {"header_bad_bit_count",
+       Pict("\\dibitmap", Hex(red.left(14) + QByteArray("\x07\x00", 2) + red.mid(16)))},
+      {"huge_picw_with_lying_header", Pict("\\dibitmap\\picw2147483647\\pich2147483647",
+                                           Hex(WithField(WithField(red, 4, 60000), 8, 60000)))},
       {"binary_block_past_end", "{\\rtf1 {\\pict\\dibitmap\\bin100 abc}}"},
       {"binary_block_negative", "{\\rtf1 {\\pict\\dibitmap\\bin-5 abc}}"},
       {"png_garbage", Pict("\\pngblip", "0102030405")},
@@ -93,7 +95,8 @@ TEST_P(RtfMalformed, ViewerFallsBackToPlainText) {
   ASSERT_TRUE(stream.open(QIODevice::ReadOnly));
   ASSERT_TRUE(edit.LoadStream(stream));
   QString expected;
-  for (const char c : bytes) expected.append(Cp1252ToUnicode(static_cast<uint8_t>(c)));
+  for (const char c : bytes)
+    expected.append(Cp1252ToUnicode(static_cast<uint8_t>(c)));
   EXPECT_EQ(edit.toPlainText(), expected);
 }
 
@@ -104,7 +107,8 @@ TEST(RtfMalformedStream, PicturesAreLimitedTogetherToo) {
   // Three one-bit pictures of 4096 x 4096 pixels: each within the limit, together not.
   QByteArray dib = DibHeader(4096, 4096, 1) + QByteArray(8, '\0');
   dib.append(QByteArray(4096 / 8 * 4096, '\0'));
-  const QByteArray picture = "{\\pict\\dibitmap\\bin" + QByteArray::number(dib.size()) + " " + dib + "}";
+  const QByteArray picture =
+      "{\\pict\\dibitmap\\bin" + QByteArray::number(dib.size()) + " " + dib + "}";
   RtfContent content;
   QString why;
   EXPECT_TRUE(ReadRtf("{\\rtf1 " + picture + "}", content, &why)) << why.toStdString();
@@ -144,9 +148,15 @@ TEST(RtfMalformedStream, RandomDamageNeverBreaksTheReader) {
     for (int e = 0; e < edits; ++e) {
       const auto at = static_cast<qsizetype>(random() % static_cast<uint32_t>(damaged.size()));
       switch (random() % 3) {
-      case 0: damaged[at] = alphabet[random() % (sizeof(alphabet) - 1)]; break;
-      case 1: damaged.remove(at, 1 + static_cast<qsizetype>(random() % 8)); break;
-      default: damaged.insert(at, alphabet[random() % (sizeof(alphabet) - 1)]); break;
+      case 0:
+        damaged[at] = alphabet[random() % (sizeof(alphabet) - 1)];
+        break;
+      case 1:
+        damaged.remove(at, 1 + static_cast<qsizetype>(random() % 8));
+        break;
+      default:
+        damaged.insert(at, alphabet[random() % (sizeof(alphabet) - 1)]);
+        break;
       }
       if (damaged.isEmpty()) damaged = "{";
     }

@@ -3,11 +3,9 @@
 
 #include "DocumentDescription.h"
 #include "RtfTestData.h"
-
 #include "richtext/RtfReader.h"
 
 #include <gmock/gmock.h>
-
 #include <vector>
 
 namespace kavelo::richtext::test {
@@ -19,7 +17,9 @@ struct Row {
   std::string expected; // UTF-8
 };
 
-void PrintTo(const Row& row, std::ostream* os) { *os << row.name; }
+void PrintTo(const Row& row, std::ostream* os) {
+  *os << row.name;
+}
 
 QByteArray Picture(const QByteArray& words, const QByteArray& dib) {
   return "{\\pict" + words + " " + Hex(dib) + "}";
@@ -41,8 +41,7 @@ std::vector<Row> Rows() {
        "Grüße € “q” šž"},
       {"raw_8bit_bytes_are_cp1252", "{\\rtf1 caf\xe9 \x80}", "café €"},
       {"unicode_letters_with_uc1",
-       "{\\rtf1\\uc1 P\\u345?\\'edli\\'9a \\u382?lu\\u357?ou\\u269?k\\u253?}",
-       "Příliš žluťoučký"},
+       "{\\rtf1\\uc1 P\\u345?\\'edli\\'9a \\u382?lu\\u357?ou\\u269?k\\u253?}", "Příliš žluťoučký"},
       {"uc2_skips_two_fallbacks", "{\\rtf1\\uc2 a\\u283\\'e9\\'e9b}", "aěb"},
       {"uc0_skips_nothing", "{\\rtf1\\uc0\\u283 x}", "ěx"},
       {"fallback_ends_at_group", "{\\rtf1\\uc3 {\\u283}xy}", "ěxy"},
@@ -65,7 +64,8 @@ std::vector<Row> Rows() {
       {"escaped_line_end_is_par", "{\\rtf1 a\\\nb}", "a | b"},
       {"file_line_breaks_ignored", "{\\rtf1 a\r\nb}", "ab"},
       {"line_tab_and_symbols", "{\\rtf1 a\\line b\\~c\\{d\\}\\\\e\\emdash f\\bullet\\tab g}",
-       "a<br>b\xC2\xA0" "c{d}\\e—f•<tab>g"},
+       "a<br>b\xC2\xA0"
+       "c{d}\\e—f•<tab>g"},
       {"dib_picture", "{\\rtf1 " + Picture("\\dibitmap0", red) + "}", "[img 1x1]"},
       {"picture_goal_size_in_twips",
        "{\\rtf1 " + Picture("\\dibitmap\\picwgoal300\\pichgoal150", red) + "}", "[img 20x10]"},
@@ -104,7 +104,11 @@ INSTANTIATE_TEST_SUITE_P(Fragments, RtfReaderTable, ::testing::ValuesIn(Rows()),
 
 TEST(RtfReader, PictureKeepsItsPixels) {
   // 2 x 2, bottom row first: blue, green / red, white on top.
-  const QByteArray rows("\xFF\x00\x00" "\x00\xFF\x00" "\x00\x00\xFF" "\xFF\xFF\xFF", 12);
+  const QByteArray rows("\xFF\x00\x00"
+                        "\x00\xFF\x00"
+                        "\x00\x00\xFF"
+                        "\xFF\xFF\xFF",
+                        12);
   RtfContent content;
   ASSERT_TRUE(ReadRtf("{\\rtf1 {\\pict\\dibitmap " + Hex(Dib24(2, 2, rows)) + "}}", content));
   ASSERT_EQ(content.paragraphs.size(), 1u);

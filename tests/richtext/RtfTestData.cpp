@@ -5,7 +5,8 @@
 namespace kavelo::richtext::test {
 
 void PutLe32(QByteArray& out, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.append(static_cast<char>((v >> (8 * i)) & 0xFF));
+  for (int i = 0; i < 4; ++i)
+    out.append(static_cast<char>((v >> (8 * i)) & 0xFF));
 }
 
 void PutLe16(QByteArray& out, uint16_t v) {
@@ -43,9 +44,13 @@ QByteArray Dib24(int32_t width, int32_t height, const QByteArray& bgrRowsBottomU
   return out;
 }
 
-QByteArray RedPixelDib() { return Dib24(1, 1, QByteArray("\x00\x00\xFF", 3)); }
+QByteArray RedPixelDib() {
+  return Dib24(1, 1, QByteArray("\x00\x00\xFF", 3));
+}
 
-QByteArray Hex(const QByteArray& bytes) { return bytes.toHex().toUpper(); }
+QByteArray Hex(const QByteArray& bytes) {
+  return bytes.toHex().toUpper();
+}
 
 QByteArray PngBytes(const QImage& image) {
   QByteArray out;
@@ -61,13 +66,15 @@ uint32_t Crc32(const QByteArray& data) {
   uint32_t crc = 0xFFFFFFFFu;
   for (const char c : data) {
     crc ^= static_cast<uint8_t>(c);
-    for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    for (int k = 0; k < 8; ++k)
+      crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
   }
   return ~crc;
 }
 
 void PutBe32(QByteArray& out, uint32_t v) {
-  for (int i = 3; i >= 0; --i) out.append(static_cast<char>((v >> (8 * i)) & 0xFF));
+  for (int i = 3; i >= 0; --i)
+    out.append(static_cast<char>((v >> (8 * i)) & 0xFF));
 }
 
 } // namespace

@@ -3,7 +3,6 @@
 
 #include <QByteArray>
 #include <QImage>
-
 #include <cstdint>
 
 namespace kavelo::richtext::test {

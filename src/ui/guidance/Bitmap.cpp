@@ -9,7 +9,8 @@ namespace {
 constexpr qsizetype kFileHeaderSize = 14;
 
 void PutLe32(QByteArray& out, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.append(static_cast<char>((v >> (8 * i)) & 0xFF));
+  for (int i = 0; i < 4; ++i)
+    out.append(static_cast<char>((v >> (8 * i)) & 0xFF));
 }
 
 void PutLe16(QByteArray& out, uint16_t v) {
@@ -19,7 +20,8 @@ void PutLe16(QByteArray& out, uint16_t v) {
 
 uint32_t Le32(QByteArrayView data, qsizetype at) {
   uint32_t v = 0;
-  for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<uint8_t>(data[at + i]);
+  for (int i = 3; i >= 0; --i)
+    v = (v << 8) | static_cast<uint8_t>(data[at + i]);
   return v;
 }
 

@@ -37,8 +37,10 @@ void CentreOn(QWidget* dialog, QWidget* mainWindow) {
   QSize frameSize = dialog->size();
   if (mainWindow) frameSize += mainWindow->frameGeometry().size() - mainWindow->size();
   QRect frame(QPoint(0, 0), frameSize);
-  if (mainWindow) frame.moveCenter(mainWindow->frameGeometry().center());
-  else if (screen) frame.moveCenter(screen->availableGeometry().center());
+  if (mainWindow)
+    frame.moveCenter(mainWindow->frameGeometry().center());
+  else if (screen)
+    frame.moveCenter(screen->availableGeometry().center());
   // The dialog is taller than the main window: near a screen edge, centring alone would push
   // its title bar out of reach, so it is kept on the screen, the top-left corner winning.
   if (screen) {
@@ -55,13 +57,20 @@ void CentreOn(QWidget* dialog, QWidget* mainWindow) {
 
 QString GuidanceDocumentName(int languageBase) {
   switch (languageBase) {
-  case 1000: return QStringLiteral("Kavelo_Info_Deutsch");
-  case 3000: return QStringLiteral("Kavelo_Info_Francais");
-  case 4000: return QStringLiteral("Kavelo_Info_Espanol");
-  case 5000: return QStringLiteral("Kavelo_Info_Italiano");
-  case 6000: return QStringLiteral("Kavelo_Info_Cestina");
-  case 7000: return QStringLiteral("Kavelo_Info_Nederlands");
-  default: return QStringLiteral("Kavelo_Info_English");
+  case 1000:
+    return QStringLiteral("Kavelo_Info_Deutsch");
+  case 3000:
+    return QStringLiteral("Kavelo_Info_Francais");
+  case 4000:
+    return QStringLiteral("Kavelo_Info_Espanol");
+  case 5000:
+    return QStringLiteral("Kavelo_Info_Italiano");
+  case 6000:
+    return QStringLiteral("Kavelo_Info_Cestina");
+  case 7000:
+    return QStringLiteral("Kavelo_Info_Nederlands");
+  default:
+    return QStringLiteral("Kavelo_Info_English");
   }
 }
 

@@ -7,7 +7,6 @@
 #include <QIODevice>
 #include <QString>
 #include <QWidget>
-
 #include <functional>
 
 namespace kavelo::ui {

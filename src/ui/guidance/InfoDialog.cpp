@@ -54,7 +54,9 @@ bool TInfoDialog::PutStream(QIODevice& stream) {
   return true;
 }
 
-bool TInfoDialog::PutBitmap(const TBitmap& bitmap) { return StreamInRtf(BitmapToRtf(bitmap)); }
+bool TInfoDialog::PutBitmap(const TBitmap& bitmap) {
+  return StreamInRtf(BitmapToRtf(bitmap));
+}
 
 QString TInfoDialog::BitmapToRtf(const TBitmap& bitmap) {
   static constexpr char kOpening[] = "{\\rtf1 {\\pict\\dibitmap ";
@@ -83,6 +85,8 @@ bool TInfoDialog::StreamInRtf(const QString& text) {
   return fRichEditInfo->StreamInRtf(stream);
 }
 
-void TInfoDialog::BitBtnOkClick() { close(); }
+void TInfoDialog::BitBtnOkClick() {
+  close();
+}
 
 } // namespace kavelo::ui

@@ -1,14 +1,12 @@
 // The picture as RTF text: exact digits for a 1 x 1 bitmap, the length for the guidance
 // picture, and the reader getting the same pixels back.
 
+#include "richtext/RtfReader.h"
 #include "ui/guidance/Bitmap.h"
 #include "ui/guidance/Guidance.h"
 #include "ui/guidance/InfoDialog.h"
 
-#include "richtext/RtfReader.h"
-
 #include <QFile>
-
 #include <gmock/gmock.h>
 
 namespace kavelo::ui {
@@ -37,8 +35,17 @@ TEST(BitmapToRtf, OnePixelOf24BitsGives88Digits) {
   const QString digits = text.mid(kOpening.size(), text.size() - kOpening.size() - kClosing.size());
   EXPECT_EQ(digits.size(), 88);
   EXPECT_EQ(digits,
-            QStringLiteral("28000000" "01000000" "01000000" "0100" "1800" "00000000" "04000000"
-                           "00000000" "00000000" "00000000" "00000000"
+            QStringLiteral("28000000"
+                           "01000000"
+                           "01000000"
+                           "0100"
+                           "1800"
+                           "00000000"
+                           "04000000"
+                           "00000000"
+                           "00000000"
+                           "00000000"
+                           "00000000"
                            "120AFF00")); // blue, green, red, then the row's padding byte
 }
 
@@ -47,9 +54,12 @@ TEST(BitmapToRtf, DigitsAreUpperCasePairsWithoutSeparators) {
   image.setPixel(0, 0, qRgb(0xAB, 0xCD, 0xEF));
   image.setPixel(1, 0, qRgb(0x0A, 0xFF, 0x00));
   const QString text = TInfoDialog::BitmapToRtf(TBitmap::FromImage(image));
-  EXPECT_TRUE(text.endsWith(QStringLiteral("EFCDAB" "00FF0A" "0000 }}")));
+  EXPECT_TRUE(text.endsWith(QStringLiteral("EFCDAB"
+                                           "00FF0A"
+                                           "0000 }}")));
   const QString digits = text.mid(kOpening.size(), text.size() - kOpening.size() - kClosing.size());
-  for (const QChar c : digits) EXPECT_TRUE(c.isDigit() || (c >= u'A' && c <= u'F')) << static_cast<int>(c.unicode());
+  for (const QChar c : digits)
+    EXPECT_TRUE(c.isDigit() || (c >= u'A' && c <= u'F')) << static_cast<int>(c.unicode());
 }
 
 TEST(BitmapToRtf, TheGuidancePictureGives948826Characters) {
@@ -63,7 +73,11 @@ TEST(BitmapToRtf, TheGuidancePictureGives948826Characters) {
 
   const QString text = TInfoDialog::BitmapToRtf(bitmap);
   EXPECT_EQ(text.size(), 948826);
-  EXPECT_TRUE(text.startsWith(kOpening + QStringLiteral("28000000" "18020000" "27010000" "0100" "1800")));
+  EXPECT_TRUE(text.startsWith(kOpening + QStringLiteral("28000000"
+                                                        "18020000"
+                                                        "27010000"
+                                                        "0100"
+                                                        "1800")));
   EXPECT_TRUE(text.endsWith(kClosing));
 }
 
@@ -78,7 +92,8 @@ TEST(BitmapToRtf, TheReaderGetsThePicturesPixelsBack) {
   QImage original;
   ASSERT_TRUE(original.loadFromData(file, "BMP"));
   EXPECT_EQ(shown.size(), QSize(536, 295));
-  EXPECT_EQ(shown.convertToFormat(QImage::Format_RGB32), original.convertToFormat(QImage::Format_RGB32));
+  EXPECT_EQ(shown.convertToFormat(QImage::Format_RGB32),
+            original.convertToFormat(QImage::Format_RGB32));
 }
 
 TEST(TBitmap, RefusesFilesThatAreNotUsableBitmaps) {

@@ -1,16 +1,14 @@
 // The seven guidance documents: 8-bit RTF in code page 1252 that the reader takes as it is,
 // naming the program's own captions in their language.
 
-#include "ui/guidance/Guidance.h"
-
 #include "net/Helpers.h"
 #include "richtext/RtfInserter.h"
 #include "richtext/RtfReader.h"
+#include "ui/guidance/Guidance.h"
 
 #include <QFile>
 #include <QTextCursor>
 #include <QTextDocument>
-
 #include <gmock/gmock.h>
 
 namespace kavelo::ui {
@@ -21,7 +19,9 @@ struct Language {
   const char* name;
 };
 
-void PrintTo(const Language& l, std::ostream* os) { *os << l.name; }
+void PrintTo(const Language& l, std::ostream* os) {
+  *os << l.name;
+}
 
 QByteArray Document(int base) {
   QFile file(GuidanceDocumentPath(base));
@@ -29,7 +29,9 @@ QByteArray Document(int base) {
   return file.readAll();
 }
 
-QString Caption(int base, int number) { return ResourceText(base + number).remove(u'&'); }
+QString Caption(int base, int number) {
+  return ResourceText(base + number).remove(u'&');
+}
 
 class GuidanceDocument : public ::testing::TestWithParam<Language> {
 protected:
@@ -49,7 +51,8 @@ TEST_P(GuidanceDocument, IsSevenBitRtfWithCodePage1252) {
   ASSERT_FALSE(bytes.isEmpty());
   EXPECT_TRUE(bytes.startsWith("{\\rtf1\\ansi\\ansicpg1252"));
   EXPECT_TRUE(bytes.contains("\\uc1"));
-  for (const char c : bytes) ASSERT_LT(static_cast<uint8_t>(c), 0x80);
+  for (const char c : bytes)
+    ASSERT_LT(static_cast<uint8_t>(c), 0x80);
   EXPECT_FALSE(bytes.contains("\\pict")); // the dialog adds the one picture
 }
 

@@ -2,9 +2,8 @@
 // the dialog's window as a PNG: the pictures under docs/ come from here.
 //   QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x900x24" guidance_screenshot 2000 en.png
 
-#include "ui/guidance/Guidance.h"
-
 #include "net/Helpers.h"
+#include "ui/guidance/Guidance.h"
 
 #include <QApplication>
 #include <QMainWindow>
@@ -12,7 +11,6 @@
 #include <QScreen>
 #include <QTimer>
 #include <QWindow>
-
 #include <cstdio>
 
 int main(int argc, char** argv) {

@@ -1,7 +1,6 @@
 // Widget tests need a QApplication, and a screen: offscreen unless the caller chose one.
 #include <QApplication>
 #include <QLocale>
-
 #include <gmock/gmock.h>
 
 int main(int argc, char** argv) {

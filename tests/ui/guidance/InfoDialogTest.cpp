@@ -1,10 +1,10 @@
 // The guidance dialog: its controls, the opening sequence, one dialog per opening, and a
 // dialog that keeps its language.
 
-#include "ui/guidance/Guidance.h"
 #include "ui/guidance/InfoDialog.h"
 
 #include "net/Helpers.h"
+#include "ui/guidance/Guidance.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -13,9 +13,7 @@
 #include <QTextBlock>
 #include <QTextImageFormat>
 #include <QWidget>
-
 #include <gmock/gmock.h>
-
 #include <memory>
 
 namespace kavelo::ui {
@@ -161,10 +159,10 @@ TEST_F(InfoDialogTest, LaterLanguageChangeLeavesAnOpenDialogAsItWas) {
 
 TEST_F(InfoDialogTest, EachLanguageGetsItsDocument) {
   const std::pair<int, const char*> titles[] = {
-      {1000, "Kavelo aktualisieren"},   {2000, "Updating your Kavelo"},
+      {1000, "Kavelo aktualisieren"},       {2000, "Updating your Kavelo"},
       {3000, "Mettre à jour votre Kavelo"}, {4000, "Actualizar su Kavelo"},
-      {5000, "Aggiornare il Kavelo"},   {6000, "Aktualizace ovladače Kavelo"},
-      {7000, "Uw Kavelo bijwerken"},    {1234, "Updating your Kavelo"}};
+      {5000, "Aggiornare il Kavelo"},       {6000, "Aktualizace ovladače Kavelo"},
+      {7000, "Uw Kavelo bijwerken"},        {1234, "Updating your Kavelo"}};
   for (const auto& [base, title] : titles) {
     TInfoDialog* dialog = OpenGuidanceDialog(fMain.get(), base);
     ASSERT_NE(dialog, nullptr) << base;
