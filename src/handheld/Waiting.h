@@ -12,6 +12,7 @@
 namespace kavelo {
 
 inline constexpr uint32_t kWaitStepMs = 10;
+inline constexpr uint32_t MB_ICONERROR_OK = 0x10;
 inline constexpr uint32_t MB_ICONINFORMATION_OK = 0x40;
 inline constexpr uint32_t MB_ICONINFORMATION_YESNO = 0x44;
 inline constexpr int IDOK = 1;

@@ -3,6 +3,9 @@
 #include "net/Helpers.h"
 #include "ui/AboutDialog.h"
 #include "ui/Anchors.h"
+#ifdef KAVELO_HAVE_GUIDANCE
+#include "ui/guidance/Guidance.h"
+#endif
 #include "update/Versions.h"
 
 #include <QAction>
@@ -253,6 +256,10 @@ void TMainForm::MenuAboutClick() { OpenAboutDialog(this); }
 
 void TMainForm::BitBtnGuidanceClick() { MenuGuidanceClick(); }
 
-void TMainForm::MenuGuidanceClick() {}
+void TMainForm::MenuGuidanceClick() {
+#ifdef KAVELO_HAVE_GUIDANCE
+  ShowGuidance(this);
+#endif
+}
 
 } // namespace kavelo::ui
