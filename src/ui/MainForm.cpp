@@ -3,9 +3,7 @@
 #include "net/Helpers.h"
 #include "ui/AboutDialog.h"
 #include "ui/Anchors.h"
-#ifdef KAVELO_HAVE_GUIDANCE
 #include "ui/guidance/Guidance.h"
-#endif
 #include "update/Versions.h"
 
 #include <QAction>
@@ -256,10 +254,6 @@ void TMainForm::MenuAboutClick() { OpenAboutDialog(this); }
 
 void TMainForm::BitBtnGuidanceClick() { MenuGuidanceClick(); }
 
-void TMainForm::MenuGuidanceClick() {
-#ifdef KAVELO_HAVE_GUIDANCE
-  ShowGuidance(this);
-#endif
-}
+void TMainForm::MenuGuidanceClick() { ShowGuidance(this); }
 
 } // namespace kavelo::ui
