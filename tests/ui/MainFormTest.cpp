@@ -2,7 +2,11 @@
 
 #include "ui/FormFixture.h"
 
+#include "ui/AboutDialog.h"
+#include "ui/guidance/InfoDialog.h"
+
 #include <QAction>
+#include <QApplication>
 
 namespace kavelo::test {
 namespace {
@@ -244,6 +248,59 @@ TEST_F(FormTest, TheHiddenControlsStayHiddenAndThePresetsAreInPlace) {
   EXPECT_EQ(form.fLabelStatus->width(), form.ProgressBar1->width());
   EXPECT_TRUE(form.fLabelStatus->text().isEmpty());
   EXPECT_EQ(form.LanguageItems[3]->text(), "E&spanol");
+}
+
+} // namespace
+} // namespace kavelo::test
+
+namespace kavelo::test {
+namespace {
+
+template <typename T> std::vector<T*> OpenDialogs() {
+  std::vector<T*> out;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (auto* d = dynamic_cast<T*>(w); d && d->isVisible()) out.push_back(d);
+  return out;
+}
+
+TEST_F(FormTest, AboutDialogShowsTheVersionsWithALocalizedCaption) {
+  auto& form = Make();
+  form.LanguageItems[0]->trigger(); // German
+  form.MenuAbout->trigger();
+  form.MenuAbout->trigger();
+  const auto dialogs = OpenDialogs<ui::TAboutDialog>();
+  ASSERT_EQ(dialogs.size(), 2u);
+  for (auto* d : dialogs) {
+    EXPECT_EQ(d->windowTitle(), QString::fromUtf8("Info über Orvo Kavelo Update Tool"));
+    EXPECT_EQ(d->LabelVersion->text(), "Version V1.09 build 3343");
+    EXPECT_EQ(d->LabelHMFwVersion->text(), QString::fromUtf8("WLAN-VINDRA® Firmware Version V1.09"));
+    EXPECT_EQ(d->LabelRMFwVersion->text(), "WLAN Radio Module Firmware Version V1.05");
+    EXPECT_EQ(d->LabelLangVersion->text(), QString::fromUtf8("WLAN-VINDRA® Language Version V1.12"));
+    EXPECT_GE(d->LabelHMFwVersion->width(), 250);
+    EXPECT_TRUE(d->BitBtnOk->isDefault());
+    EXPECT_TRUE(d->windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_FALSE(d->isModal());
+    EXPECT_FALSE(d->ImageHeader->pixmap().isNull());
+    EXPECT_EQ(d->ImageIcon->pixmap().size(), QSize(48, 48));
+  }
+  form.LanguageItems[1]->trigger(); // an open dialog keeps its caption
+  EXPECT_EQ(dialogs[0]->windowTitle(), QString::fromUtf8("Info über Orvo Kavelo Update Tool"));
+  for (auto* d : dialogs) d->BitBtnOk->click();
+  QApplication::processEvents();
+  EXPECT_TRUE(OpenDialogs<ui::TAboutDialog>().empty());
+}
+
+TEST_F(FormTest, GuidanceButtonAndMenuOpenTheGuidanceInTheCurrentLanguage) {
+  auto& form = Make();
+  form.LanguageItems[5]->trigger(); // Czech
+  form.BitBtnGuidance->click();
+  form.MenuGuidance->trigger();
+  const auto dialogs = OpenDialogs<ui::TInfoDialog>();
+  ASSERT_EQ(dialogs.size(), 2u);
+  for (auto* d : dialogs) {
+    EXPECT_EQ(d->windowTitle(), ResourceText(6179));
+    d->close();
+  }
 }
 
 } // namespace
