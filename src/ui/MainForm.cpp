@@ -32,6 +32,11 @@ namespace {
 constexpr int kOuterHeight = 255;
 constexpr int kMinOuterWidth = 560;
 constexpr int kMinOuterHeight = 250;
+#ifdef KAVELO_SHOW_DEV_PANEL
+constexpr bool kShowDeveloperPanel = true;
+#else
+constexpr bool kShowDeveloperPanel = false;
+#endif
 } // namespace
 
 TMainForm::TMainForm(TMainFormEnvironment environment, QWidget* parent)
@@ -77,16 +82,19 @@ TMainForm::TMainForm(TMainFormEnvironment environment, QWidget* parent)
   statusAnchors->Place(fLabelStatus, QRect(0, 2, static_cast<int>(ProgressBar1->width() / DesignScale()), 13),
                        akLeft | akTop | akRight);
 
-  // 5. The developer panel and the update group's extra controls stay out of sight.
-  GroupBoxDevTest->setEnabled(false);
-  for (QWidget* w : std::initializer_list<QWidget*>{GroupBoxDevTest, CheckBoxStepHM, CheckBoxStepRM,
-                                                    BitBtnOpenHM, BitBtnOpenRM, ComboBoxHMVersion,
-                                                    ComboBoxRMVersion, LabelNewVersion})
-    w->hide();
+  // 5. The developer panel and the update group's extra controls stay out of sight, unless this
+  // is the service technicians' build.
+  if (!kShowDeveloperPanel) {
+    GroupBoxDevTest->setEnabled(false);
+    for (QWidget* w : std::initializer_list<QWidget*>{GroupBoxDevTest, CheckBoxStepHM, CheckBoxStepRM,
+                                                      BitBtnOpenHM, BitBtnOpenRM, ComboBoxHMVersion,
+                                                      ComboBoxRMVersion, LabelNewVersion})
+      w->hide();
 
-  // 6. Only the connection row, the update group and Close show.
-  resize(width(), Scaled(kOuterHeight) - (frameGeometry().height() - height()));
-  GroupBoxDevTest->resize(GroupBoxDevTest->width(), 0);
+    // 6. Only the connection row, the update group and Close show.
+    resize(width(), Scaled(kOuterHeight) - (frameGeometry().height() - height()));
+    GroupBoxDevTest->resize(GroupBoxDevTest->width(), 0);
+  }
 
   // 7. The texts.
   ApplyLanguage();
@@ -104,6 +112,7 @@ TMainForm::TMainForm(TMainFormEnvironment environment, QWidget* parent)
     connect(LanguageItems[i], &QAction::triggered, this, [this, base] { LanguageClick(base); });
   }
   connect(BitBtnClearLog, &QPushButton::clicked, MemoLog, &QPlainTextEdit::clear);
+  WireDevPanel();
 }
 
 TMainForm::~TMainForm() {
@@ -215,7 +224,7 @@ void TMainForm::HandheldProgress(const void*, int32_t Max, int32_t Position) {
 
 void TMainForm::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
-  if (fShownOnce) return;
+  if (fShownOnce || kShowDeveloperPanel) return;
   fShownOnce = true;
   // The frame is known only now: the outer height is what was designed, and the window starts
   // centred on its screen.

@@ -4,6 +4,7 @@
 
 #include "handheld/Kavelo.h"
 #include "ui/Localization.h"
+#include "update/UpdateView.h"
 
 #include <QMainWindow>
 
@@ -31,9 +32,11 @@ struct TMainFormEnvironment {
   std::shared_ptr<ILanguageStore> LanguageStore;   // QSettings when empty
   QLocale::Language SystemLanguage = QLocale::AnyLanguage; // QLocale::system() when AnyLanguage
   TKaveloLinkFactory LinkFactory;                  // the UDP endpoint when empty
+  // The file-open dialog: returns the chosen file's full name, or empty when cancelled.
+  std::function<QString(QWidget* parent)> OpenFile;
 };
 
-class TMainForm : public QMainWindow {
+class TMainForm : public QMainWindow, public IUpdateView {
 public:
   explicit TMainForm(TMainFormEnvironment environment = {}, QWidget* parent = nullptr);
   ~TMainForm() override;
@@ -41,14 +44,22 @@ public:
   int Language() const;
   void SetLanguage(int base);
   void ApplyLanguage();
-  void UpdateControlStates(bool Connected);
+  void UpdateControlStates(bool Connected) override;
   static int GetPort() { return 21105; }
   // The bar's percentage for a progress report: halves round to the even neighbour.
   static int ProgressPercent(int32_t Max, int32_t Position);
 
-  TKavelo& Kavelo() { return *fKavelo; }
-  TControlBlock& ControlBlock() { return fControlBlock; }
-  void AppendLog(const QString& line);
+  // As an update sequence sees the window.
+  TKavelo& Kavelo() override { return *fKavelo; }
+  TControlBlock& ControlBlock() override { return fControlBlock; }
+  void AppendLog(const QString& line) override;
+  void SetStatusText(const QString& text) override;
+  void SetSequenceButtonsEnabled(bool enabled) override;
+  bool StepMode(TFirmwareRow row) override;
+  QString FirmwareLabel(TFirmwareRow row) override;
+  QString VersionText(TFirmwareRow row) override;
+  void ShowControlBlockField(int index, uint32_t value) override;
+  void ReportError(const QString& text) override;
 
   // Click handlers.
   void BitBtnSearchClick();
@@ -58,6 +69,25 @@ public:
   void MenuGuidanceClick();
   void MenuAboutClick();
   void LanguageClick(int base);
+  void BitBtnUpdateHMClick();
+  void BitBtnUpdateRMClick();
+  void BitBtnUpdatePFDClick();
+  void BitBtnOpenHMClick();
+  void BitBtnOpenRMClick();
+  // The developer panel.
+  int32_t GetFlashAddress();
+  void BitBtnReadClick();
+  void BitBtnEraseClick();
+  void BitBtnWriteClick();
+  void BitBtnVerifyClick();
+  void BitBtnHMUpdateClick();
+  void BitBtnRestartClick();
+  void BitBtnReadControlBlockClick();
+  void BitBtnWriteControlBlockClick();
+  void BitBtnOpenClick();
+  void ComboBoxExit(QObject* Sender);
+  // Runs the shared file-open dialog; empty when cancelled.
+  QString OpenDialog1Execute();
 
   // Controls, named as in the design.
   QLineEdit* LabeledEditIPAddress = nullptr;
@@ -121,6 +151,7 @@ public:
   std::array<QComboBox*, 7> ControlBlockFields() const;
 
 protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;
 
@@ -137,6 +168,22 @@ protected:
   };
 
 private:
+  // A panel operation: its buttons and Search, Connect and Disconnect are disabled meanwhile,
+  // so that nothing takes the link away under it.
+  class TPanelOperation {
+  public:
+    explicit TPanelOperation(TMainForm& form);
+    ~TPanelOperation();
+    TPanelOperation(const TPanelOperation&) = delete;
+    TPanelOperation& operator=(const TPanelOperation&) = delete;
+
+  private:
+    TMainForm& fForm;
+    TOperation fOperation;
+  };
+  void LogResult(int verb, int object, bool ok, const QString& err);
+  void OpenFirmwareFile(QLabel* label, QPushButton* button);
+  void WireDevPanel();
   void BuildControls();
   void BuildMenu();
   void BuildDevPanel();
