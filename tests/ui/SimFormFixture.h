@@ -17,6 +17,11 @@ namespace kavelo::test {
 
 class TBoxWaiter : public TFastSettleWaiter {
 public:
+  bool WaitUntil(uint32_t TimeoutMs, const std::function<bool()>& Condition) override {
+    if (OnWait) OnWait();
+    return TFastSettleWaiter::WaitUntil(TimeoutMs, Condition);
+  }
+  std::function<void()> OnWait;
   int ShowMessageBox(const QString& Text, const QString& Caption, uint32_t Flags) override {
     Boxes.push_back({Text, Caption, Flags});
     if (OnBox) OnBox(Text);
