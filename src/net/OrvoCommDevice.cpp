@@ -21,6 +21,17 @@ TOrvoCommDevice::TOrvoCommDevice(uint32_t aIPAddress, TDataReceivedEvent aDataRe
   if (server->SetActive(true)) fServer = std::move(server);
 }
 
+TOrvoCommDevice::TOrvoCommDevice(uint32_t aIPAddress, TDataReceivedEvent aDataReceivedEvent,
+                                 uint16_t udpPort, std::unique_ptr<TUdpServer> aServer)
+    : fIPAddress(aIPAddress), fPort(udpPort), fServer(std::move(aServer)),
+      fDataReceivedEvent(std::move(aDataReceivedEvent)) {
+  if (!fServer) return;
+  fServer->SetOnReceive([this](TUdpServer& s, const uint8_t* data, size_t length) {
+    ReceiveDatagram(s, data, length);
+  });
+  fServer->SetDefaultPort(udpPort);
+}
+
 TOrvoCommDevice::~TOrvoCommDevice() {
   // The endpoint stops before anything else goes, so no delivery runs into a dying link.
   if (fServer) {
@@ -59,17 +70,21 @@ void TOrvoCommDevice::ReceiveDatagram(TUdpServer& server, const uint8_t* data, s
   const TUdpBinding* binding = server.Binding();
   // Windows hands a broadcast back to its sender; never mistake our own frame for a reply.
   if (binding && binding->PeerIP == binding->IP) return;
-  WalkDatagram(data, length, [this](const TFrameView& frame) {
+  bool claimed = false;
+  WalkDatagram(data, length, [this, &claimed](const TFrameView& frame) {
     if (frame.Header == fWantedReceiveHeader.load()) {
       fWantedReceiveHeader = 0;
       fReceiveBufferLength = frame.DataLen;
       std::memcpy(fReceiveBuffer.data(), frame.Frame, frame.DataLen);
-      fEvent.Set();
+      claimed = true;
       return;
     }
     if (fDataReceivedEvent) fDataReceivedEvent(this, frame.Header, frame.Payload, frame.PayloadSize);
     NotifyObservers(frame.Header, frame.Payload, frame.PayloadSize);
   });
+  // Signalled only once the whole datagram is walked: the waiting request must not re-arm while
+  // frames that came with its reply are still being delivered.
+  if (claimed) fEvent.Set();
 }
 
 void TOrvoCommDevice::Arm(uint8_t header) {

@@ -17,11 +17,23 @@ int SystemLanguageBase(QLocale::Language language) {
 }
 
 namespace {
+
+// On Windows the value lives directly under HKEY_CURRENT_USER\SOFTWARE\Orvo_Kavelo (an
+// organisation-only QSettings would add a subkey); elsewhere in the platform's native store.
+std::unique_ptr<QSettings> OpenSettings() {
+#ifdef Q_OS_WIN
+  return std::make_unique<QSettings>(QStringLiteral("HKEY_CURRENT_USER\\SOFTWARE\\Orvo_Kavelo"),
+                                     QSettings::NativeFormat);
+#else
+  return std::make_unique<QSettings>(QStringLiteral("Orvo_Kavelo"));
+#endif
+}
+
 class TSettingsLanguageStore final : public ILanguageStore {
 public:
   std::optional<int> Read() override {
-    QSettings settings(QStringLiteral("Orvo_Kavelo"));
-    const QVariant value = settings.value(QStringLiteral("Language"));
+    const auto settings = OpenSettings();
+    const QVariant value = settings->value(QStringLiteral("Language"));
     if (!value.isValid()) return std::nullopt;
     bool ok = false;
     const int base = value.toInt(&ok);
@@ -29,9 +41,9 @@ public:
     return base;
   }
   void Write(int base) override {
-    QSettings settings(QStringLiteral("Orvo_Kavelo"));
-    settings.setValue(QStringLiteral("Language"), base);
-    settings.sync();
+    const auto settings = OpenSettings();
+    settings->setValue(QStringLiteral("Language"), base);
+    settings->sync();
   }
 };
 } // namespace
