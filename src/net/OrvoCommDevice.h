@@ -240,6 +240,12 @@ public:
   int32_t SendRawFrame(const uint8_t* Frame, uint16_t FrameSize, uint32_t Timeout);
 
 protected:
+  // For a subclass that brings its own endpoint, taken as it is. One that was never activated
+  // binds nothing and sends nothing (every send fails), so the receive path can be driven
+  // through ReceiveDatagram without a socket.
+  TOrvoCommDevice(uint32_t aIPAddress, TDataReceivedEvent aDataReceivedEvent, uint16_t udpPort,
+                  std::unique_ptr<TUdpServer> aServer);
+
   uint8_t WantedReceiveHeader() const { return fWantedReceiveHeader.load(); }
   void ReceiveDatagram(TUdpServer& server, const uint8_t* data, size_t length);
 
