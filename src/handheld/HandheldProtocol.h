@@ -22,6 +22,7 @@ inline constexpr uint8_t kCmdWrite = 0xE4;
 inline constexpr uint8_t kCmdRead = 0xE5;
 inline constexpr uint8_t kWriteMarker = 0x02;
 
+inline constexpr size_t kMaxPeerIPs = 1024; // far more handhelds than answer any one search
 inline constexpr size_t kLatchPayloadSize = 512;
 inline constexpr size_t kLatchSize = 4 + kLatchPayloadSize;
 inline constexpr size_t kRequestBufferSize = 512;

@@ -90,7 +90,8 @@ void TKavelo::DataReceived(IKaveloLink* Sender, uint16_t Header, const uint8_t* 
   }
   if (Header == kAnnounceHeader) {
     if (fReceivedEvent) fReceivedEvent(Sender, Header, ReceiveBuffer, ReceiveBufferSize);
-    if (Sender) fPeerIPs.append(Sender->PeerIP());
+    // Anyone on the LAN can announce; a flood of announcements must not grow the list without end.
+    if (Sender && fPeerIPs.size() < static_cast<qsizetype>(kMaxPeerIPs)) fPeerIPs.append(Sender->PeerIP());
     if (fDevice) fDevice->SendFrame(kAnnounceHeader, &kAnnounceAnswer, 1);
   }
 }

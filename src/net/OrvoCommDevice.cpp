@@ -18,6 +18,13 @@ TOrvoCommDevice::TOrvoCommDevice(uint32_t aIPAddress, TDataReceivedEvent aDataRe
     ReceiveDatagram(s, data, length);
   });
   server->SetDefaultPort(udpPort);
+  // A datagram whose first frame is malformed would deliver nothing; drop it on the listener
+  // thread so that garbage on the LAN costs no hand-over to the user interface.
+  server->SetAcceptFilter([](const uint8_t* data, size_t length) {
+    if (length < kFrameHeadSize) return false;
+    const uint16_t dataLen = ReadLE16(data);
+    return dataLen >= kFrameHeadSize && dataLen <= length;
+  });
   if (server->SetActive(true)) fServer = std::move(server);
 }
 

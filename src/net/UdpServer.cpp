@@ -93,6 +93,7 @@ void TUdpServer::Listen() {
     const long got = fSocket.ReceiveFrom(buffer.data(), buffer.size(), peer, peerPort);
     // Empty datagrams and datagrams that did not fit the buffer are dropped whole.
     if (got <= 0 || static_cast<size_t>(got) > BufferSize) continue;
+    if (fAccept && !fAccept(buffer.data(), static_cast<size_t>(got))) continue;
     if (fThreadedEvent) {
       Deliver(buffer.data(), static_cast<size_t>(got), peer, peerPort);
     } else {

@@ -45,6 +45,9 @@ public:
   void SetDefaultPort(uint16_t port) { fDefaultPort = port; }
   uint16_t DefaultPort() const { return fDefaultPort; }
   void SetOnReceive(TReceiveHandler handler) { fOnReceive = std::move(handler); }
+  // Run on the listener thread: a datagram it refuses is dropped there, before any hand-over.
+  using TAcceptFilter = std::function<bool(const uint8_t* data, size_t size)>;
+  void SetAcceptFilter(TAcceptFilter filter) { fAccept = std::move(filter); }
 
   // Binds and starts the listener (true), or stops it and closes the socket (false).
   // Returns false when the socket cannot be bound; the endpoint then stays inactive.
@@ -85,6 +88,7 @@ private:
   std::atomic<bool> fStopping{false};
   std::atomic<int> fPendingHandOvers{0};
   TReceiveHandler fOnReceive;
+  TAcceptFilter fAccept;
   TUdpBinding fBinding;
   std::thread fListener;
   std::unique_ptr<QObject> fContext; // lives in the creating thread; receives the hand-overs

@@ -43,6 +43,9 @@ bool TUdpSocket::Bind(uint32_t address, uint16_t port) {
     fLastError = std::strerror(errno);
     return false;
   }
+  // Room for bursts: a busy LAN must not push the handheld's replies out of a small buffer.
+  const int receiveBuffer = 1 << 20;
+  setsockopt(fFd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
   const sockaddr_in sa = MakeAddress(address, port);
   if (bind(fFd, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0) {
     fLastError = std::strerror(errno);

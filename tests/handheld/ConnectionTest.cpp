@@ -194,3 +194,16 @@ TEST_F(RealWaitTest, DelayLastsItsFullTimeWhileEventsRun) {
 
 } // namespace
 } // namespace kavelo::test
+
+namespace kavelo::test {
+namespace {
+
+TEST_F(ConnectionTest, AFloodOfAnnouncementsDoesNotGrowThePeerListWithoutEnd) {
+  ASSERT_TRUE(fKavelo.Search("192.168.0.9", 21105));
+  for (int i = 0; i < 5000; ++i) fDevice->Deliver(0x0010, {0x01});
+  EXPECT_EQ(fKavelo.PeerIPs().size(), 1024);
+  EXPECT_EQ(fDevice->Frames(TSentFrame::SendFrame).size(), 5000u); // each is still answered
+}
+
+} // namespace
+} // namespace kavelo::test

@@ -31,7 +31,7 @@ public:
   void UpdateControlStates(bool) override {}
   void ReportError(const QString& text) override { Log.push_back(text); }
 
-  std::vector<QString> Log;
+  QStringList Log;
   bool ButtonsEnabled = true;
 
 private:
@@ -103,7 +103,7 @@ protected:
   std::shared_ptr<TFakePlatform> fPlatform = std::make_shared<TFakePlatform>();
   TScopedPlatform fPlatformScope{fPlatform};
   TScopedVirtualClock fClock;
-  std::vector<QString> fLastLog;
+  QStringList fLastLog;
 };
 
 } // namespace kavelo::test
