@@ -14,13 +14,15 @@ namespace {
 std::atomic<int> gLanguageBase{2000};
 
 bool ReadPiece(const QString& piece, uint32_t& value) {
-  if (piece.isEmpty() || piece.size() > 3) return false;
+  if (piece.isEmpty()) return false;
   uint32_t v = 0;
   for (const QChar c : piece) {
     if (c < u'0' || c > u'9') return false;
     v = v * 10 + static_cast<uint32_t>(c.unicode() - u'0');
+    // Leading zeros are part of a decimal number however many there are; stopping at the
+    // first value above 255 keeps a long piece from overflowing.
+    if (v > 255) return false;
   }
-  if (v > 255) return false;
   value = v;
   return true;
 }
