@@ -60,7 +60,7 @@ void TMainForm::BitBtnReadClick() {
   LogResult(188, 184, ok, err);
 }
 
-void TMainForm::BitBtnEraseClick() {
+void TMainForm::RunOnPanelFile(int verb, const std::function<bool(uint32_t begin, QFile& file, QString& err)>& operation) {
   const int32_t address = GetFlashAddress();
   if (address < 0) return;
   QFile file(LabeledEditFileName->text());
@@ -68,41 +68,29 @@ void TMainForm::BitBtnEraseClick() {
     ReportError(QStringLiteral("Cannot open file \"%1\": %2").arg(file.fileName(), file.errorString()));
     return;
   }
-  TPanelOperation operation(*this);
+  TPanelOperation running(*this);
   QString err;
-  const uint32_t begin = static_cast<uint32_t>(address);
-  const bool ok = fKavelo->EraseFlash(begin, begin + static_cast<uint32_t>(file.size()), err);
-  LogResult(187, 184, ok, err);
+  const bool ok = operation(static_cast<uint32_t>(address), file, err);
+  LogResult(verb, 184, ok, err);
+}
+
+// The range starts at the flash address and is as long as the file.
+void TMainForm::BitBtnEraseClick() {
+  RunOnPanelFile(187, [this](uint32_t begin, QFile& file, QString& err) {
+    return fKavelo->EraseFlash(begin, begin + static_cast<uint32_t>(file.size()), err);
+  });
 }
 
 void TMainForm::BitBtnWriteClick() {
-  const int32_t address = GetFlashAddress();
-  if (address < 0) return;
-  QFile file(LabeledEditFileName->text());
-  if (!file.open(QIODevice::ReadOnly)) {
-    ReportError(QStringLiteral("Cannot open file \"%1\": %2").arg(file.fileName(), file.errorString()));
-    return;
-  }
-  TPanelOperation operation(*this);
-  QString err;
-  const uint32_t begin = static_cast<uint32_t>(address);
-  const bool ok = fKavelo->WriteFlash(begin, begin + static_cast<uint32_t>(file.size()), kPanelTransferSize, file, err);
-  LogResult(189, 184, ok, err);
+  RunOnPanelFile(189, [this](uint32_t begin, QFile& file, QString& err) {
+    return fKavelo->WriteFlash(begin, begin + static_cast<uint32_t>(file.size()), kPanelTransferSize, file, err);
+  });
 }
 
 void TMainForm::BitBtnVerifyClick() {
-  const int32_t address = GetFlashAddress();
-  if (address < 0) return;
-  QFile file(LabeledEditFileName->text());
-  if (!file.open(QIODevice::ReadOnly)) {
-    ReportError(QStringLiteral("Cannot open file \"%1\": %2").arg(file.fileName(), file.errorString()));
-    return;
-  }
-  TPanelOperation operation(*this);
-  QString err;
-  const uint32_t begin = static_cast<uint32_t>(address);
-  const bool ok = fKavelo->VerifyFlash(begin, begin + static_cast<uint32_t>(file.size()), kPanelTransferSize, file, err);
-  LogResult(190, 184, ok, err);
+  RunOnPanelFile(190, [this](uint32_t begin, QFile& file, QString& err) {
+    return fKavelo->VerifyFlash(begin, begin + static_cast<uint32_t>(file.size()), kPanelTransferSize, file, err);
+  });
 }
 
 void TMainForm::BitBtnHMUpdateClick() {

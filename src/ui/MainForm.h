@@ -15,6 +15,7 @@ class QAction;
 class QActionGroup;
 class QCheckBox;
 class QComboBox;
+class QFile;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -182,6 +183,8 @@ private:
     TOperation fOperation;
   };
   void LogResult(int verb, int object, bool ok, const QString& err);
+  // Erase, Write and Verify: the file named in the panel, from the panel's flash address.
+  void RunOnPanelFile(int verb, const std::function<bool(uint32_t begin, QFile& file, QString& err)>& operation);
   void OpenFirmwareFile(QLabel* label, QPushButton* button);
   void WireDevPanel();
   void BuildControls();

@@ -20,28 +20,14 @@ void RunPersistentDataUpdate(IUpdateView& view) {
   QIODevice& pfd = *data;
   TKavelo& k = view.Kavelo();
   if (!runner.ContinueWith(QString(), true, StepText(186, 180))) return;
-  if (!runner.Step(StepText(186, 180), [&](QString& err) { return k.HMUpdateInit(err); },
-                   [] { return StepText(187, 184); }))
-    return;
+  const auto next = [](int verb, int object) { return [verb, object] { return StepText(verb, object); }; };
+  if (!runner.Step(StepText(186, 180), UpdateModeEntry(k), next(187, 184))) return;
   // Unlike the firmware sequences the erase ends exactly at the image's end.
-  if (!runner.Step(StepText(187, 184),
-                   [&](QString& err) {
-                     return k.EraseFlash(PersistentDataAddress, EndOf(PersistentDataAddress, pfd), err);
-                   },
-                   [] { return StepText(189, 184); }))
+  if (!runner.Step(StepText(187, 184), EraseRange(k, PersistentDataAddress, EndOf(PersistentDataAddress, pfd)),
+                   next(189, 184)))
     return;
-  if (!runner.Step(StepText(189, 184),
-                   [&](QString& err) {
-                     return k.WriteFlash(PersistentDataAddress, EndOf(PersistentDataAddress, pfd),
-                                         kTransferSize, pfd, err);
-                   },
-                   [] { return StepText(190, 184); }))
-    return;
-  if (!runner.Step(StepText(190, 184),
-                   [&](QString& err) {
-                     return k.VerifyFlash(PersistentDataAddress, EndOf(PersistentDataAddress, pfd),
-                                          kTransferSize, pfd, err);
-                   },
+  if (!runner.Step(StepText(189, 184), WriteImage(k, PersistentDataAddress, pfd), next(190, 184))) return;
+  if (!runner.Step(StepText(190, 184), VerifyImage(k, PersistentDataAddress, pfd),
                    [] { return LocalizedText(192) + " Kavelo"; }))
     return;
   k.Restart();

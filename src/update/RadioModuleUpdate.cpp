@@ -5,8 +5,6 @@
 #include "handheld/Kavelo.h"
 #include "handheld/Waiting.h"
 #include "net/Helpers.h"
-#include "update/Images.h"
-#include "update/NumberSyntax.h"
 #include "update/SequenceSupport.h"
 #include "update/Sequences.h"
 #include "update/Versions.h"
@@ -15,96 +13,53 @@ namespace kavelo {
 
 void RunRadioModuleUpdate(IUpdateView& view) {
   TStepRunner runner(view, TFirmwareRow::RadioModule);
-  int32_t version = 0;
-  if (!ParsePanelNumber(view.VersionText(TFirmwareRow::RadioModule), version)) {
-    runner.LogStep(QStringLiteral("Cannot convert ComboBoxRMVersion.Text to Integer"));
-    runner.ContinueWith(QStringLiteral("TryStrToInt"), false, QString());
-    return;
-  }
-  const QString label = view.FirmwareLabel(TFirmwareRow::RadioModule);
-  TOpenedImage firmware = OpenFirmwareImage(label, RMFirmwareLabel(), kImageRadioModule);
-  std::unique_ptr<QIODevice> languages = OpenImage(kImageLanguages);
-  if (!firmware.Stream || !languages) {
-    view.ReportError(firmware.Stream ? QStringLiteral("The built-in image Kavelo_Languages is missing")
-                                     : firmware.Error);
-    runner.EnableButtons(true);
-    return;
-  }
+  auto start = StartFirmwareSequence(view, runner, TFirmwareRow::RadioModule);
+  if (!start) return;
   runner.EnableButtons(false);
-  QIODevice& fw = *firmware.Stream;
-  QIODevice& lang = *languages;
+  QIODevice& fw = *start->Firmware.Stream;
+  QIODevice& lang = *start->Languages;
   TKavelo& k = view.Kavelo();
   TControlBlock& block = view.ControlBlock();
+  const auto next = [](int verb, int object) { return [verb, object] { return StepText(verb, object); }; };
 
-  if (!runner.ContinueWith(LocalizedText(185) + " " + label, true, StepText(186, 180))) return;
-  if (!runner.Step(StepText(186, 180), [&](QString& err) { return k.HMUpdateInit(err); },
-                   [] { return StepText(188, 181); }))
-    return;
-  const bool continued = runner.Step(
-      StepText(188, 181), [&](QString& err) { return k.ReadControlBlock(ControlBlockAddress, block, err); },
-      [] { return StepText(187, 184); },
-      [&](bool ok) {
-        if (!ok) return true;
-        view.UpdateControlStates(k.Connected());
-        if (firmware.BuiltIn && AlreadyInstalled(version, block.OldFirmwareRM) &&
-            !AskVersionQuestion(174)) {
-          k.Restart(); // not switched off: the handheld just goes on as it was
-          runner.EnableButtons(true);
-          return false;
-        }
-        ShowAllControlBlockFields(view, block);
-        return true;
-      });
-  if (!continued) return;
+  if (!runner.ContinueWith(LocalizedText(185) + " " + start->Label, true, StepText(186, 180))) return;
+  if (!runner.Step(StepText(186, 180), UpdateModeEntry(k), next(188, 181))) return;
+  const bool goOn = runner.Step(StepText(188, 181), ReadBlock(k, block), next(187, 184), [&](bool ok) {
+    if (!ok) return true;
+    view.UpdateControlStates(k.Connected());
+    if (start->Firmware.BuiltIn && AlreadyInstalled(start->Version, block.OldFirmwareRM) &&
+        !AskVersionQuestion(174)) {
+      k.Restart(); // not switched off: the handheld just goes on as it was
+      runner.EnableButtons(true);
+      return false;
+    }
+    ShowAllControlBlockFields(view, block);
+    return true;
+  });
+  if (!goOn) return;
   // The erase of the staging area reaches into the resource block for a firmware this long;
   // the resources are written back and verified before the firmware goes in.
-  if (!runner.Step(StepText(187, 184),
-                   [&](QString& err) { return k.EraseFlash(0, EndOf(2 * FirmwareOffset, fw), err); },
-                   [] { return StepText(189, 183); }))
-    return;
-  if (!runner.Step(StepText(189, 183),
-                   [&](QString& err) {
-                     return k.WriteFlash(LanguageAddress, EndOf(LanguageAddress, lang), kTransferSize, lang, err);
-                   },
-                   [] { return StepText(190, 183); }))
-    return;
-  if (!runner.Step(StepText(190, 183),
-                   [&](QString& err) {
-                     return k.VerifyFlash(LanguageAddress, EndOf(LanguageAddress, lang), kTransferSize, lang, err);
-                   },
-                   [] { return StepText(189, 182); }))
-    return;
-  if (!runner.Step(StepText(189, 182),
-                   [&](QString& err) {
-                     return k.WriteFlash(FirmwareOffset, EndOf(FirmwareOffset, fw), kTransferSize, fw, err);
-                   },
-                   [] { return StepText(190, 182); }))
-    return;
-  if (!runner.Step(StepText(190, 182),
-                   [&](QString& err) {
-                     return k.VerifyFlash(FirmwareOffset, EndOf(FirmwareOffset, fw), kTransferSize, fw, err);
-                   },
-                   [] { return StepText(189, 181); }))
-    return;
-  if (!runner.Step(StepText(189, 181),
-                   [&](QString& err) {
-                     block.Valid2 = kMarkerVUNA;
-                     block.NewFirmwareRM = static_cast<uint32_t>(version);
-                     block.OldFirmwareRM = kNoVersion;
-                     block.Valid3 = kMarkerANUV;
-                     SetResourceGroup(block);
-                     view.ShowControlBlockField(2, block.NewFirmwareRM);
-                     view.ShowControlBlockField(3, block.OldFirmwareRM);
-                     view.ShowControlBlockField(4, block.NewHMResources);
-                     view.ShowControlBlockField(5, block.OldHMResources);
-                     view.ShowControlBlockField(6, block.ResourceAddress);
-                     return k.WriteControlBlock(ControlBlockAddress, block, err);
-                   },
-                   [] { return LocalizedText(191) + " Kavelo"; }))
-    return;
+  if (!runner.Step(StepText(187, 184), EraseStagingArea(k, fw), next(189, 183))) return;
+  if (!runner.Step(StepText(189, 183), WriteImage(k, LanguageAddress, lang), next(190, 183))) return;
+  if (!runner.Step(StepText(190, 183), VerifyImage(k, LanguageAddress, lang), next(189, 182))) return;
+  if (!runner.Step(StepText(189, 182), WriteImage(k, FirmwareOffset, fw), next(190, 182))) return;
+  if (!runner.Step(StepText(190, 182), VerifyImage(k, FirmwareOffset, fw), next(189, 181))) return;
+  const auto offText = [] { return LocalizedText(191) + " Kavelo"; };
+  const auto writeBlock = [&](QString& err) {
+    block.Valid2 = kMarkerVUNA;
+    block.NewFirmwareRM = static_cast<uint32_t>(start->Version);
+    block.OldFirmwareRM = kNoVersion;
+    block.Valid3 = kMarkerANUV;
+    SetResourceGroup(block);
+    for (int field : {2, 3}) view.ShowControlBlockField(field, field == 2 ? block.NewFirmwareRM : block.OldFirmwareRM);
+    ShowResourceFields(view, block);
+    return WriteBlock(k, block)(err);
+  };
+  if (!runner.Step(StepText(189, 181), writeBlock, offText)) return;
   k.PowerOff();
-  runner.LogStep(LocalizedText(191) + " Kavelo");
+  runner.LogStep(offText());
   ShowMessageBox(LocalizedText(176), UpdateBoxCaption(), MB_ICONINFORMATION_OK);
+  start.reset(); // both streams closed
   runner.EnableButtons(true);
 }
 
