@@ -5,10 +5,14 @@
 #include "handheld/Waiting.h"
 #include "net/Helpers.h"
 #include "platform/Platform.h"
+#include "platform/UdpSocket.h"
 #include "ui/FormFixture.h"
 
 #include <QElapsedTimer>
 #include <QThread>
+
+#include <atomic>
+#include <thread>
 
 #include <sched.h>
 #include <signal.h>
@@ -131,6 +135,55 @@ TEST_F(SearchNetnsTest, AnAddressInNoLocalSubnetFallsBackToTheFirstAdapter) {
   form.BitBtnSearchClick();
   EXPECT_THAT(Log(), ElementsAre("LocalIP leer, versuche Adapter 192.168.0.5", "Found Peer IP 192.168.0.9",
                                  "Restarting Peer IP 192.168.0.9"));
+  EXPECT_EQ(form.LabeledEditIPAddress->text(), "192.168.0.9");
+}
+
+// Garbage from another host in the handhelds' namespace, until stopped (at most 20 s).
+class TNamespaceFlood {
+public:
+  TNamespaceFlood(const std::string& ns, const std::string& from, const std::string& to) {
+    fThread = std::thread([=, this] {
+      const int fd = open(("/run/netns/" + ns).c_str(), O_RDONLY | O_CLOEXEC);
+      if (fd < 0 || setns(fd, CLONE_NEWNET) != 0) return;
+      close(fd);
+      TUdpSocket socket;
+      if (!socket.Bind(StrToIP(QString::fromStdString(from), 0), 0)) return;
+      const uint32_t target = StrToIP(QString::fromStdString(to), 0);
+      std::vector<uint8_t> buffer(60000);
+      uint32_t seed = 11;
+      const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+      while (!fStop && std::chrono::steady_clock::now() < end) {
+        seed = seed * 1103515245u + 12345u;
+        size_t size = (seed >> 8) % 3 == 0 ? 60000 : (seed >> 12) % 9000;
+        for (size_t i = 0; i < std::min<size_t>(size, 64); ++i) buffer[i] = static_cast<uint8_t>(seed >> (i % 24));
+        if (size >= 4 && (buffer[2] == 0xB0 || buffer[2] == 0x41 || buffer[2] == 0x10) && buffer[3] == 0) buffer[3] = 1;
+        if (socket.SendTo(target, 21105, buffer.data(), size)) ++fSent;
+        std::this_thread::sleep_for(std::chrono::microseconds(300));
+      }
+    });
+  }
+  ~TNamespaceFlood() {
+    fStop = true;
+    if (fThread.joinable()) fThread.join();
+  }
+  uint64_t Sent() const { return fSent; }
+
+private:
+  std::atomic<bool> fStop{false};
+  std::atomic<uint64_t> fSent{0};
+  std::thread fThread;
+};
+
+TEST_F(SearchNetnsTest, FindsTheHandheldWhileAnotherHostFloodsThePort) {
+  ASSERT_EQ(fHandhelds.Exec("ip addr add 192.168.0.11/24 dev kvs0"), 0);
+  StartSimulator("192.168.0.9");
+  LetTheSimulatorsStart();
+  auto& form = OpenWindowInsideTheToolsNamespace();
+  TNamespaceFlood flood(fHandhelds.Name(), "192.168.0.11", "192.168.0.5");
+  QThread::msleep(200);
+  form.BitBtnSearchClick();
+  EXPECT_GT(flood.Sent(), 1000u);
+  EXPECT_THAT(Log(), ElementsAre("Found Peer IP 192.168.0.9", "Restarting Peer IP 192.168.0.9"));
   EXPECT_EQ(form.LabeledEditIPAddress->text(), "192.168.0.9");
 }
 
