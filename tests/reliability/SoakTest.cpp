@@ -48,7 +48,9 @@ TEST_P(Soak, SuccessMeansTheHandheldIsRightAndEveryAbortIsRecoverable) {
   RecordProperty("aborted", aborted);
   EXPECT_EQ(silentCorruption, 0);
   EXPECT_EQ(recovered, aborted);
-  if (setting.NoAbortAllowed) EXPECT_EQ(aborted, abortedAtEntry);
+  if (setting.NoAbortAllowed) {
+    EXPECT_EQ(aborted, abortedAtEntry);
+  }
 }
 
 kavelosim::FaultRules Loss(double rate, uint64_t seed) {

@@ -25,8 +25,9 @@ TEST_P(BuiltInImages, AreFoundByNameAsWholeStreamsOfTheirLength) {
   const QByteArray bytes = stream->readAll();
   EXPECT_EQ(bytes.size(), GetParam().Length);
   // A placeholder says so in its first bytes, so it is never mistaken for real firmware.
-  if (bytes.startsWith("KAVELO PLACEHOLDER IMAGE"))
+  if (bytes.startsWith("KAVELO PLACEHOLDER IMAGE")) {
     EXPECT_TRUE(bytes.startsWith(QByteArray("KAVELO PLACEHOLDER IMAGE ") + GetParam().Name));
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Four, BuiltInImages,

@@ -123,7 +123,9 @@ class NumberSyntax : public ::testing::TestWithParam<NumberCase> {};
 TEST_P(NumberSyntax, ReadsSigned32BitDecimalAndHexadecimal) {
   int32_t value = 12345;
   EXPECT_EQ(ParsePanelNumber(GetParam().Text, value), GetParam().Ok) << GetParam().Text;
-  if (GetParam().Ok) EXPECT_EQ(value, GetParam().Value) << GetParam().Text;
+  if (GetParam().Ok) {
+    EXPECT_EQ(value, GetParam().Value) << GetParam().Text;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
