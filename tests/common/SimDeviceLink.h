@@ -29,6 +29,13 @@ struct TSimDeviceBench {
 class TSimDeviceLink : public IKaveloLink {
 public:
   explicit TSimDeviceLink(std::weak_ptr<TSimDeviceBench> bench) : fBench(std::move(bench)) {}
+  // Replies still on their way when the connection closes its link reach nobody.
+  ~TSimDeviceLink() override {
+    if (auto b = fBench.lock(); b && b->Link == this) {
+      b->Link = nullptr;
+      b->Handler = nullptr;
+    }
+  }
   bool Transmit(const uint8_t* Buffer, uint16_t Length) override { return Send(Buffer, Length); }
   bool Broadcast(const uint8_t* Buffer, uint16_t Length) override { return Send(Buffer, Length); }
   bool Restart() override {
