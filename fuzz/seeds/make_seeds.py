@@ -4,11 +4,11 @@
 Each seed is a meaningful input: valid frames and replies, the protocol's corner cases, address
 and number texts, RTF documents and fragments with pictures. The byte layouts follow the
 decoders in the targets (support/FuzzInput.h: one byte for a range of up to 256 values, two for
-up to 65536, four beyond). Run it again after changing a decoder; it replaces the corpora.
+up to 65536, four beyond). Run it again after changing a decoder; it replaces the hand-made seeds and keeps the inputs
+that scripts/fuzz.sh merged in (found-*), which may then need a fresh merge.
 """
 
 import pathlib
-import shutil
 import struct
 import zlib
 
@@ -35,10 +35,15 @@ def xor(data):
 
 
 class Corpus:
+    """A target's seed folder. The hand-made seeds are written anew; inputs that fuzzing runs
+    merged in (found-*) stay."""
+
     def __init__(self, name):
         self.dir = ROOT / name
-        shutil.rmtree(self.dir, ignore_errors=True)
-        self.dir.mkdir(parents=True)
+        self.dir.mkdir(parents=True, exist_ok=True)
+        for old in self.dir.iterdir():
+            if not old.name.startswith("found-"):
+                old.unlink()
 
     def add(self, name, data):
         if isinstance(data, str):
