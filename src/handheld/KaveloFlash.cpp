@@ -140,7 +140,14 @@ bool TKavelo::WriteFlash(uint32_t data_begin, uint32_t data_end, uint32_t transf
     err = LocalizedText(208);
     return false;
   }
-  if (data_end <= data_begin) data_end = data_begin + static_cast<uint32_t>(data.size());
+  if (data_end <= data_begin) {
+    // A stream that would run past the top of the address space cannot be written there.
+    if (static_cast<uint64_t>(data_begin) + static_cast<uint64_t>(data.size()) > 0xFFFFFFFFull) {
+      err = LocalizedText(208);
+      return false;
+    }
+    data_end = data_begin + static_cast<uint32_t>(data.size());
+  }
   // A request of 12 + n bytes must fit its buffer, and the range must not outrun the data.
   if (transfer_size == 0 || transfer_size > kMaxWriteTransferSize) {
     err = FormatText(LocalizedText(209), {kMaxWriteTransferSize, transfer_size});

@@ -258,6 +258,14 @@ const std::vector<ErrorCase>& ErrorCases() {
       {"WriteRangeLongerThanStream", nullptr,
        [](TKavelo& k, QString& err) { return Write(k, err, 100, 256, 0x400 + 101); },
        "Reading file data failed", "Lesen der Dateidaten fehlgeschlagen", true},
+      {"WriteStreamPastTheTopOfTheAddressSpace", nullptr,
+       [](TKavelo& k, QString& err) {
+         const TBytes data = Pattern(300);
+         QBuffer in;
+         FillStream(in, data);
+         return k.WriteFlash(0xFFFFFF00, 0, 256, in, err);
+       },
+       "Reading file data failed", "Lesen der Dateidaten fehlgeschlagen", true},
       {"WriteTransferSizeTooLarge", nullptr,
        [](TKavelo& k, QString& err) { return Write(k, err, 100, 501); },
        "Invalid data length (expected: 500, received: 501)",
@@ -323,7 +331,7 @@ TEST_P(FlashErrors, StopWithTheLocalizedText) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, FlashErrors,
-                         ::testing::Combine(::testing::Range<size_t>(0, 20),
+                         ::testing::Combine(::testing::Range<size_t>(0, ErrorCases().size()),
                                             ::testing::Values(2000, 1000)),
                          [](const auto& info) {
                            return ErrorCases()[std::get<0>(info.param)].Name +
