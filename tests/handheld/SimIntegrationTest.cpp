@@ -1,6 +1,7 @@
 // The connection over real UDP against the simulated handheld on loopback.
 
 #include "KaveloSimulator.h"
+#include "common/LoopbackSimulator.h"
 #include "common/FakePlatform.h"
 #include "common/FastSettleWaiter.h"
 #include "common/LoopbackPair.h"
@@ -20,12 +21,9 @@ struct ImageCase {
 class SimIntegration : public ::testing::Test {
 protected:
   void SetUp() override {
-    kavelosim::SimulatorOptions options;
-    options.address = fPrefix + ".2";
-    options.interfaceBroadcasts = false;
-    fSim = std::make_unique<kavelosim::KaveloSimulator>(options);
     std::string error;
-    ASSERT_TRUE(fSim->Start(&error)) << error;
+    fSim = StartLoopbackSimulator(fPrefix + ".2", &error);
+    ASSERT_TRUE(fSim) << error;
     SetLanguageBase(2000);
     ASSERT_TRUE(fKavelo.Connect(QString::fromStdString(fPrefix + ".2"), 21105));
   }

@@ -4,6 +4,7 @@
 
 #include "common/FakePlatform.h"
 #include "common/LoopbackPair.h"
+#include "common/HexBytes.h"
 #include "common/ScriptedPeer.h"
 #include "net/OrvoCommDevice.h"
 
@@ -18,36 +19,15 @@ namespace {
 
 using namespace std::chrono;
 using test::TBytes;
+using test::Frame;
+using test::H;
+using test::Hex;
 using test::TScriptedPeer;
 using test::TScriptedReply;
 
 constexpr uint8_t kFill = 0xCC;     // the caller's record before the call
 constexpr size_t kGuardSize = 8;    // bytes behind the record that no reply may reach
 constexpr int64_t kNoResult = -100; // the operation has no result
-
-// "07 00 40 00" -> bytes
-TBytes H(const char* hex) {
-  TBytes out;
-  std::istringstream in(hex);
-  std::string byte;
-  while (in >> byte)
-    out.push_back(static_cast<uint8_t>(std::stoul(byte, nullptr, 16)));
-  return out;
-}
-
-std::string Hex(const TBytes& bytes) {
-  std::string s;
-  char b[4];
-  for (uint8_t v : bytes) {
-    std::snprintf(b, sizeof b, s.empty() ? "%02X" : " %02X", v);
-    s += b;
-  }
-  return s;
-}
-
-TBytes Frame(uint16_t header, const TBytes& payload = {}) {
-  return BuildFrame(header, payload.data(), payload.size());
-}
 
 TBytes Pattern(size_t n) { // 01 02 03 ...: never the fill byte for any record here
   TBytes out(n);

@@ -4,6 +4,7 @@
 
 #include "common/FakePlatform.h"
 #include "common/LoopbackPair.h"
+#include "common/HexBytes.h"
 #include "common/ScriptedPeer.h"
 #include "net/OrvoCommDevice.h"
 
@@ -17,35 +18,15 @@ namespace {
 
 using namespace std::chrono;
 using test::TBytes;
+using test::Frame;
+using test::H;
+using test::Hex;
 using test::TScriptedPeer;
 using test::TScriptedReply;
 
 // The tunnel's data frame follows its acknowledgement after this delay, as a device's would:
 // the link takes the data only once it has taken the acknowledgement and waits again.
 constexpr int kTunnelDataDelayMs = 50;
-
-TBytes H(const char* hex) {
-  TBytes out;
-  std::istringstream in(hex);
-  std::string byte;
-  while (in >> byte)
-    out.push_back(static_cast<uint8_t>(std::stoul(byte, nullptr, 16)));
-  return out;
-}
-
-std::string Hex(const TBytes& bytes) {
-  std::string s;
-  char b[4];
-  for (uint8_t v : bytes) {
-    std::snprintf(b, sizeof b, s.empty() ? "%02X" : " %02X", v);
-    s += b;
-  }
-  return s;
-}
-
-TBytes Frame(uint16_t header, const TBytes& payload = {}) {
-  return BuildFrame(header, payload.data(), payload.size());
-}
 
 // A tunnel request as it goes out: the message and its XOR byte in a header-0x41 frame.
 TBytes Tunnel(const char* message) {

@@ -2,6 +2,7 @@
 // handheld on loopback.
 
 #include "KaveloSimulator.h"
+#include "common/LoopbackSimulator.h"
 #include "common/FakePlatform.h"
 #include "common/LoopbackPair.h"
 #include "net/Helpers.h"
@@ -15,11 +16,8 @@ using ::testing::ElementsAre;
 class ConnectSimTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    kavelosim::SimulatorOptions options;
-    options.address = fPrefix + ".2";
-    options.interfaceBroadcasts = false;
-    fSim = std::make_unique<kavelosim::KaveloSimulator>(options);
-    ASSERT_TRUE(fSim->Start());
+    fSim = StartLoopbackSimulator(fPrefix + ".2");
+    ASSERT_TRUE(fSim);
     ui::TMainFormEnvironment env;
     env.LanguageStore = std::make_shared<TMemoryLanguageStore>();
     env.SystemLanguage = QLocale::English;

@@ -4,6 +4,7 @@
 // from a script.
 
 #include "KaveloSimulator.h"
+#include "common/LoopbackSimulator.h"
 #include "common/FakePlatform.h"
 #include "common/FastSettleWaiter.h"
 #include "common/LoopbackPair.h"
@@ -55,12 +56,9 @@ inline TBytes ImageBytes(const char* name) {
 class SimFormTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    kavelosim::SimulatorOptions options;
-    options.address = fPrefix + ".2";
-    options.interfaceBroadcasts = false;
-    fSim = std::make_unique<kavelosim::KaveloSimulator>(options);
     std::string error;
-    ASSERT_TRUE(fSim->Start(&error)) << error;
+    fSim = StartLoopbackSimulator(fPrefix + ".2", &error);
+    ASSERT_TRUE(fSim) << error;
     ui::TMainFormEnvironment env;
     env.LanguageStore = std::make_shared<TMemoryLanguageStore>();
     env.SystemLanguage = QLocale::English;
