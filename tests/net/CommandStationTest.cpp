@@ -5,6 +5,7 @@
 #include "common/FakePlatform.h"
 #include "common/LoopbackPair.h"
 #include "common/HexBytes.h"
+#include "net/StationLinkFixture.h"
 #include "common/ScriptedPeer.h"
 #include "net/OrvoCommDevice.h"
 
@@ -110,36 +111,7 @@ std::vector<TScriptedReply> Answer(const TBytes& datagram) {
   return {{datagram, 0}};
 }
 
-class CommandStationLinkTest : public ::testing::Test {
-protected:
-  const std::string fPrefix = test::LoopbackPrefixForCurrentTest();
-  std::shared_ptr<test::TFakePlatform> fPlatform = test::LoopbackPairPlatform(fPrefix);
-  test::TScopedPlatform fScope{fPlatform};
-  TScriptedPeer fPeer{fPrefix + ".2"};
-
-  std::unique_ptr<TOrvoCommDevice> Open(TDataReceivedEvent callback = nullptr) {
-    EXPECT_TRUE(fPeer.Bound());
-    auto link = std::make_unique<TOrvoCommDevice>(
-        StrToIP(QString::fromStdString(fPrefix + ".2"), 0), std::move(callback), 21105, 21105);
-    EXPECT_NE(link->Server(), nullptr);
-    return link;
-  }
-  void Script(std::vector<std::vector<TScriptedReply>> answers) {
-    auto next = std::make_shared<std::atomic<size_t>>(0);
-    fPeer.SetResponder([answers = std::move(answers), next](const TBytes&) {
-      const size_t k = (*next)++;
-      return k < answers.size() ? answers[k] : std::vector<TScriptedReply>{};
-    });
-  }
-  std::vector<std::string> ReceivedHex(size_t expected) {
-    fPeer.WaitForReceived(expected, 1000);
-    std::this_thread::sleep_for(20ms); // a frame beyond the expected ones would show up too
-    std::vector<std::string> out;
-    for (const auto& d : fPeer.Received())
-      out.push_back(Hex(d));
-    return out;
-  }
-};
+class CommandStationLinkTest : public test::TStationLinkTest {};
 
 class CommandStationTableTest : public CommandStationLinkTest,
                                 public ::testing::WithParamInterface<TOpCase> {};

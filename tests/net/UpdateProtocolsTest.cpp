@@ -5,6 +5,7 @@
 #include "common/FakePlatform.h"
 #include "common/LoopbackPair.h"
 #include "common/HexBytes.h"
+#include "net/StationLinkFixture.h"
 #include "common/ScriptedPeer.h"
 #include "net/OrvoCommDevice.h"
 
@@ -80,36 +81,7 @@ template <class F> TCall R(F f) {
   return [f](TOrvoCommDevice& d) { return TOutcome{static_cast<int64_t>(f(d)), {}}; };
 }
 
-class UpdateProtocolLinkTest : public ::testing::Test {
-protected:
-  const std::string fPrefix = test::LoopbackPrefixForCurrentTest();
-  std::shared_ptr<test::TFakePlatform> fPlatform = test::LoopbackPairPlatform(fPrefix);
-  test::TScopedPlatform fScope{fPlatform};
-  TScriptedPeer fPeer{fPrefix + ".2"};
-
-  std::unique_ptr<TOrvoCommDevice> Open() {
-    EXPECT_TRUE(fPeer.Bound());
-    auto link = std::make_unique<TOrvoCommDevice>(
-        StrToIP(QString::fromStdString(fPrefix + ".2"), 0), nullptr, 21105, 21105);
-    EXPECT_NE(link->Server(), nullptr);
-    return link;
-  }
-  void Script(std::vector<TAnswer> answers) {
-    auto next = std::make_shared<std::atomic<size_t>>(0);
-    fPeer.SetResponder([answers = std::move(answers), next](const TBytes&) {
-      const size_t k = (*next)++;
-      return k < answers.size() ? answers[k] : TAnswer{};
-    });
-  }
-  std::vector<std::string> ReceivedHex(size_t expected) {
-    fPeer.WaitForReceived(expected, 1000);
-    std::this_thread::sleep_for(20ms);
-    std::vector<std::string> out;
-    for (const auto& d : fPeer.Received())
-      out.push_back(Hex(d));
-    return out;
-  }
-};
+class UpdateProtocolLinkTest : public test::TStationLinkTest {};
 
 class UpdateProtocolTableTest : public UpdateProtocolLinkTest,
                                 public ::testing::WithParamInterface<TCase> {};
