@@ -20,6 +20,13 @@
 namespace kavelo::test {
 namespace {
 
+// AddressSanitizer keeps freed memory in quarantine (256 MB by default), which reads as growth.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr long kGrowthLimitKiB = 300 * 1024;
+#else
+constexpr long kGrowthLimitKiB = 32 * 1024;
+#endif
+
 long ResidentKiB() {
   std::ifstream status("/proc/self/status");
   std::string key;
@@ -165,7 +172,7 @@ TEST(HostileLan, AnUpdateCompletesUnderAFloodWithBoundedMemoryAndARunningEventLo
   for (const auto& box : waiter->Boxes)
     EXPECT_TRUE(box.startsWith("Calibrate")) << box.toStdString() << " after " << view.Log.join("\n").toStdString();
   EXPECT_GT(flood.Sent(), 1000u);
-  EXPECT_LT(after - before, 32 * 1024);
+  EXPECT_LT(after - before, kGrowthLimitKiB);
   EXPECT_LT(longestGap, 500);
   EXPECT_LE(view.Kavelo().PeerIPs().size(), 1024);
 }
