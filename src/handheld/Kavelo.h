@@ -75,6 +75,8 @@ private:
   TExchangeResult Exchange(const uint8_t* request, uint16_t length,
                            const handheld::TExchangeTiming& timing, TReplyBuffer& reply,
                            int32_t& length_received);
+  // False with message 199 when no link is open.
+  bool RequireEndpoint(QString& err) const;
   // Turns a failed exchange into its message; true when a reply arrived.
   static bool ExchangeFailed(TExchangeResult result, QString& err);
 

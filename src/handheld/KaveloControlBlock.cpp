@@ -12,10 +12,7 @@ using namespace handheld;
 
 bool TKavelo::HMUpdateInit(QString& err) {
   err.clear();
-  if (!fDevice) {
-    err = LocalizedText(199);
-    return false;
-  }
+  if (!RequireEndpoint(err)) return false;
   if (!fDevice->HasServer()) {
     err = LocalizedText(212);
     return false;

@@ -27,14 +27,25 @@ QString PacketLengthError(int32_t calculated, int32_t received) {
   return FormatText(LocalizedText(202), {calculated, received});
 }
 
+// Erase, blank check and verify replies carry their length in their first byte.
+bool LengthByteMatches(const std::array<uint8_t, kReceiveBufferSize>& reply, int32_t recv_length,
+                       QString& err) {
+  if (reply[0] == recv_length) return true;
+  err = PacketLengthError(recv_length, reply[0]);
+  return false;
+}
+
 } // namespace
+
+bool TKavelo::RequireEndpoint(QString& err) const {
+  if (fDevice) return true;
+  err = LocalizedText(199);
+  return false;
+}
 
 bool TKavelo::EraseFlash(uint32_t data_begin, uint32_t data_end, QString& err) {
   err.clear();
-  if (!fDevice) {
-    err = LocalizedText(199);
-    return false;
-  }
+  if (!RequireEndpoint(err)) return false;
   const int32_t max = static_cast<int32_t>((data_end - data_begin) / kEraseUnitSize + 1);
   int32_t done = 0;
   DoProgress(max, 0);
@@ -47,10 +58,7 @@ bool TKavelo::EraseFlash(uint32_t data_begin, uint32_t data_end, QString& err) {
     if (ExchangeFailed(Exchange(request, kFlashRequestHeadLength, kEraseTiming, reply, recv_length),
                        err))
       return false;
-    if (reply[0] != recv_length) {
-      err = PacketLengthError(recv_length, reply[0]);
-      return false;
-    }
+    if (!LengthByteMatches(reply, recv_length, err)) return false;
     if (std::memcmp(reply.data(), request, kFlashRequestHeadLength) != 0) {
       err = LocalizedText(203);
       return false;
@@ -61,10 +69,7 @@ bool TKavelo::EraseFlash(uint32_t data_begin, uint32_t data_end, QString& err) {
     if (ExchangeFailed(Exchange(request, kFlashRequestHeadLength, kEraseTiming, reply, recv_length),
                        err))
       return false;
-    if (reply[0] != recv_length) {
-      err = PacketLengthError(recv_length, reply[0]);
-      return false;
-    }
+    if (!LengthByteMatches(reply, recv_length, err)) return false;
     const uint16_t page = ReadLE16(reply.data() + kPageFieldOffset);
     if (page != kAllPagesMatch) {
       err = FormatText(LocalizedText(206), {page});
@@ -80,10 +85,7 @@ bool TKavelo::EraseFlash(uint32_t data_begin, uint32_t data_end, QString& err) {
 bool TKavelo::ReadFlash(uint32_t data_begin, uint32_t data_end, uint32_t transfer_size,
                         QIODevice& stream, QString& err) {
   err.clear();
-  if (!fDevice) {
-    err = LocalizedText(199);
-    return false;
-  }
+  if (!RequireEndpoint(err)) return false;
   if (data_end <= data_begin) {
     err = LocalizedText(207);
     return false;
@@ -130,10 +132,7 @@ bool TKavelo::ReadFlash(uint32_t data_begin, uint32_t data_end, uint32_t transfe
 bool TKavelo::WriteFlash(uint32_t data_begin, uint32_t data_end, uint32_t transfer_size,
                          QIODevice& stream, QString& err) {
   err.clear();
-  if (!fDevice) {
-    err = LocalizedText(199);
-    return false;
-  }
+  if (!RequireEndpoint(err)) return false;
   stream.seek(0);
   const QByteArray data = stream.readAll();
   if (data.isEmpty()) {
@@ -196,10 +195,7 @@ bool TKavelo::WriteFlash(uint32_t data_begin, uint32_t data_end, uint32_t transf
 bool TKavelo::VerifyFlash(uint32_t data_begin, uint32_t data_end, uint32_t /*transfer_size*/,
                           QIODevice& stream, QString& err) {
   err.clear();
-  if (!fDevice) {
-    err = LocalizedText(199);
-    return false;
-  }
+  if (!RequireEndpoint(err)) return false;
   if (data_end <= data_begin) data_end = data_begin;
   const uint32_t offs = data_begin % kEraseUnitSize;
   const uint32_t base = data_begin - offs;
@@ -252,10 +248,7 @@ bool TKavelo::VerifyFlash(uint32_t data_begin, uint32_t data_end, uint32_t /*tra
       if (ExchangeFailed(Exchange(request, kVerifyRequestLength, kVerifyTiming, reply, recv_length),
                          err))
         return false;
-      if (reply[0] != recv_length) {
-        err = PacketLengthError(recv_length, reply[0]);
-        return false;
-      }
+      if (!LengthByteMatches(reply, recv_length, err)) return false;
       const uint16_t p = ReadLE16(reply.data() + kPageFieldOffset);
       if (p != kAllPagesMatch) {
         const uint16_t page = static_cast<uint16_t>(unit * kPagesPerUnit + p);

@@ -81,6 +81,15 @@ protected:
     if (link->Server()) link->RegisterObserver(this);
     return link;
   }
+  // Sends an unsolicited frame and waits, without processing events, until the listener has
+  // handed it to this thread and is left waiting there.
+  bool SendAndLeaveAHandOverPending(TUdpServer& server) {
+    fPeer.SendTo(fToolIP, Frame(0x10, {0x01}));
+    const auto deadline = steady_clock::now() + 2s;
+    while (server.PendingHandOvers() == 0 && steady_clock::now() < deadline)
+      std::this_thread::sleep_for(1ms);
+    return server.PendingHandOvers() == 1;
+  }
   void Reply(std::function<TBytes(const TBytes&)> make, int delayMs = 0) {
     fPeer.SetResponder([make, delayMs](const TBytes& got) {
       return std::vector<TScriptedReply>{{make(got), delayMs}};
@@ -360,12 +369,7 @@ TEST_F(LinkTest, OversizedAndMalformedDatagramsNeverReachBeyondTheirEnd) {
 TEST_F(LinkTest, DestroyingWithAHandOverPendingNeitherBlocksNorDeliversLater) {
   auto link = Open();
   TUdpServer* server = link->Server();
-  fPeer.SendTo(fToolIP, Frame(0x10, {0x01}));
-  // Do not process events: the listener is left waiting for this thread.
-  const auto deadline = steady_clock::now() + 2s;
-  while (server->PendingHandOvers() == 0 && steady_clock::now() < deadline)
-    std::this_thread::sleep_for(1ms);
-  ASSERT_EQ(server->PendingHandOvers(), 1);
+  ASSERT_TRUE(SendAndLeaveAHandOverPending(*server));
   const auto start = steady_clock::now();
   link.reset();
   EXPECT_LT(steady_clock::now() - start, 500ms);
@@ -376,11 +380,7 @@ TEST_F(LinkTest, DestroyingWithAHandOverPendingNeitherBlocksNorDeliversLater) {
 TEST_F(LinkTest, AHandOverQueuedBeforeARequestArmsIsDeliveredAfterThatRequestsWait) {
   auto link = Open();
   TUdpServer* server = link->Server();
-  fPeer.SendTo(fToolIP, Frame(0x10, {0x01}));
-  const auto deadline = steady_clock::now() + 2s;
-  while (server->PendingHandOvers() == 0 && steady_clock::now() < deadline)
-    std::this_thread::sleep_for(1ms);
-  ASSERT_EQ(server->PendingHandOvers(), 1);
+  ASSERT_TRUE(SendAndLeaveAHandOverPending(*server));
   // The reply queues behind the pending hand-over, so this request times out.
   Reply([](const TBytes&) { return Frame(0x1A, {0x09}); });
   EXPECT_FALSE(link->SendFrame(0x1A, nullptr, 0, nullptr, 0, nullptr, 200));

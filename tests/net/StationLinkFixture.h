@@ -37,6 +37,12 @@ protected:
       return k < answers.size() ? answers[k] : std::vector<TScriptedReply>{};
     });
   }
+  // The station received exactly these datagrams, in this order.
+  void ExpectSent(const std::vector<TBytes>& sent) {
+    std::vector<std::string> expected;
+    for (const auto& d : sent) expected.push_back(Hex(d));
+    EXPECT_EQ(ReceivedHex(sent.size()), expected);
+  }
   std::vector<std::string> ReceivedHex(size_t expected) {
     fPeer.WaitForReceived(expected, 1000);
     std::this_thread::sleep_for(std::chrono::milliseconds(20)); // a frame beyond them would show too

@@ -92,10 +92,7 @@ TEST_P(UpdateProtocolTableTest, SendsItsFramesAndJudgesTheReplies) {
   ASSERT_NE(link->Server(), nullptr);
   Script(c.Answers);
   const TOutcome outcome = c.Call(*link);
-  std::vector<std::string> expected;
-  for (const auto& d : c.Sent)
-    expected.push_back(Hex(d));
-  EXPECT_EQ(ReceivedHex(c.Sent.size()), expected);
+  ExpectSent(c.Sent);
   EXPECT_EQ(outcome, c.Expected);
 }
 
