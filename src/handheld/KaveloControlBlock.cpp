@@ -21,15 +21,26 @@ bool TKavelo::HMUpdateInit(QString& err) {
     err = LocalizedText(213);
     return false;
   }
-  const QString LocalIP = fDevice->LocalIP();
-  const uint32_t addr = StrToIP(LocalIP, InvalidIP);
+  QString LocalIP = fDevice->LocalIP();
+  uint32_t addr = StrToIP(LocalIP, InvalidIP);
+  // Bound on all adapters (no adapter shares the handheld's subnet: it sits behind a router or
+  // on a guest network), the binding names no address the handheld could answer to; the one
+  // this machine routes through toward it does.
+  if (addr == InvalidIP && !fBroadCast) {
+    if (const uint32_t routed = LocalIPToward(fHandheldAddress); routed != InvalidIP) {
+      addr = routed;
+      LocalIP = IPToStr(routed);
+    }
+  }
   uint8_t request[kUpdateModeRequestLength] = {};
   WriteLE16(request, kUpdateModeRequestLength);
   WriteLE16(request + 2, kUpdateModeHeader);
-  for (uint8_t k = 1; k <= 4; ++k) request[3 + k] = IPByte(k, addr);
+  for (uint8_t k = 1; k <= 4; ++k)
+    request[3 + k] = IPByte(k, addr);
 
   err = QStringLiteral("TX ");
-  for (uint8_t byte : request) err += QStringLiteral(" %1").arg(byte, 2, 16, QChar(u'0')).toUpper();
+  for (uint8_t byte : request)
+    err += QStringLiteral(" %1").arg(byte, 2, 16, QChar(u'0')).toUpper();
   err += QStringLiteral(" ... ") + LocalIP;
 
   TReplyBuffer reply{};

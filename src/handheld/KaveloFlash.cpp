@@ -6,7 +6,6 @@
 #include "net/Helpers.h"
 
 #include <QByteArray>
-
 #include <vector>
 
 namespace kavelo {
@@ -201,22 +200,27 @@ bool TKavelo::VerifyFlash(uint32_t data_begin, uint32_t data_end, uint32_t /*tra
   const uint32_t base = data_begin - offs;
   // The offset within the first unit counts twice here; pages above lastPage are forgiven.
   const uint16_t lastPage = static_cast<uint16_t>(((data_end - base) + offs) / kPageSize);
-  const uint64_t size = static_cast<uint64_t>(stream.size());
+  stream.seek(0);
+  // Read before the image is sized: a stream may yield more than the size it reports, and every
+  // byte it yields must be verified, never written past the image.
+  const QByteArray data = stream.read(static_cast<qint64>(kMaxVerifyImageSize));
+  const uint64_t size =
+      std::max<uint64_t>(static_cast<uint64_t>(std::max<qint64>(stream.size(), 0)),
+                         static_cast<uint64_t>(data.size()));
   uint64_t top = static_cast<uint64_t>(data_end) | 0xFFFF;
-  while (top - base + 1 < size + offs) top += kEraseUnitSize;
+  while (top - base + 1 < size + offs)
+    top += kEraseUnitSize;
   const uint64_t span = top - base + 1;
   if (span + offs + 512 > kMaxVerifyImageSize) {
     err = LocalizedText(208);
     return false;
   }
-  std::vector<uint8_t> image(span + offs + 512, 0);
-  std::fill(image.begin(), image.begin() + static_cast<long>(span + offs), 0xFF);
-  stream.seek(0);
-  const QByteArray data = stream.readAll();
   if (data.isEmpty()) {
     err = LocalizedText(208);
     return false;
   }
+  std::vector<uint8_t> image(span + offs + 512, 0);
+  std::fill(image.begin(), image.begin() + static_cast<long>(span + offs), 0xFF);
   std::copy(data.begin(), data.end(), image.begin() + offs);
 
   const int32_t units = static_cast<int32_t>((top - base) / kEraseUnitSize + 1);

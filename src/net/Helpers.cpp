@@ -4,7 +4,6 @@
 
 #include <QFile>
 #include <QHash>
-
 #include <atomic>
 
 namespace kavelo {
@@ -53,7 +52,8 @@ QHash<int, QString> LoadStringTable() {
   QHash<int, QString> table;
   for (const auto& file : kLanguageFiles) {
     QFile f(QString::fromLatin1(file.Path));
-    if (f.open(QIODevice::ReadOnly)) table.insert(ParseMessageTable(QString::fromUtf8(f.readAll()), file.Base));
+    if (f.open(QIODevice::ReadOnly))
+      table.insert(ParseMessageTable(QString::fromUtf8(f.readAll()), file.Base));
   }
   return table;
 }
@@ -91,8 +91,10 @@ uint32_t StrToIP(const QString& text, uint32_t defaultValue) {
   if (bar >= 0) rest.truncate(bar);
   qsizetype first = 0;
   qsizetype last = rest.size();
-  while (first < last && rest.at(first).unicode() <= 32) ++first;
-  while (last > first && rest.at(last - 1).unicode() <= 32) --last;
+  while (first < last && rest.at(first).unicode() <= 32)
+    ++first;
+  while (last > first && rest.at(last - 1).unicode() <= 32)
+    --last;
   rest = rest.mid(first, last - first);
 
   uint32_t pieces[4] = {};
@@ -107,7 +109,9 @@ uint32_t StrToIP(const QString& text, uint32_t defaultValue) {
                 static_cast<uint8_t>(pieces[2]), static_cast<uint8_t>(pieces[3]));
 }
 
-bool IsValidIP(const QString& text) { return StrToIP(text, InvalidIP) != 0; }
+bool IsValidIP(const QString& text) {
+  return StrToIP(text, InvalidIP) != 0;
+}
 
 uint8_t IPByte(uint8_t index, uint32_t value) {
   if (index < 1 || index > 4) return 0;
@@ -120,6 +124,10 @@ uint32_t LocalIPInSubnet(uint32_t target) {
 
 uint32_t FirstLocalIP() {
   return FindAdapter([](uint32_t a, uint32_t m) { return (a & m) != InvalidIP; });
+}
+
+uint32_t LocalIPToward(uint32_t target) {
+  return target == InvalidIP ? InvalidIP : Platform().RouteSourceAddress(target);
 }
 
 void DeleteArpEntries(uint32_t address) {
@@ -137,11 +145,17 @@ QString ResourceText(int id) {
   return table.value(id);
 }
 
-QString LocalizedText(int number) { return ResourceText(number + LanguageBase()); }
+QString LocalizedText(int number) {
+  return ResourceText(number + LanguageBase());
+}
 
-int LanguageBase() { return gLanguageBase.load(std::memory_order_relaxed); }
+int LanguageBase() {
+  return gLanguageBase.load(std::memory_order_relaxed);
+}
 
-void SetLanguageBase(int base) { gLanguageBase.store(base, std::memory_order_relaxed); }
+void SetLanguageBase(int base) {
+  gLanguageBase.store(base, std::memory_order_relaxed);
+}
 
 QString FormatText(const QString& text, std::initializer_list<long long> args) {
   QString out;

@@ -4,7 +4,6 @@
 
 #include <QHash>
 #include <QString>
-
 #include <cstdint>
 #include <initializer_list>
 
@@ -21,6 +20,9 @@ bool IsValidIP(const QString& text);
 uint8_t IPByte(uint8_t index, uint32_t value);
 uint32_t LocalIPInSubnet(uint32_t target);
 uint32_t FirstLocalIP();
+// The local address this machine sends from toward target, as its routing table says; InvalidIP
+// when there is no route. Serves a handheld behind a router, which no adapter's subnet holds.
+uint32_t LocalIPToward(uint32_t target);
 void DeleteArpEntries(uint32_t address);
 
 // Reads one language's table (lines "<number><TAB><text>") into entries base + number; texts

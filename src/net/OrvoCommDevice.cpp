@@ -65,7 +65,9 @@ void TOrvoCommDevice::NotifyObservers(uint16_t Header, const uint8_t* ReceiveBuf
     observer->FrameReceived(Header, ReceiveBuffer, ReceiveBufferSize);
 }
 
-void TOrvoCommDevice::StartProgress(int32_t Max) { fMaxProgress = Max; }
+void TOrvoCommDevice::StartProgress(int32_t Max) {
+  fMaxProgress = Max;
+}
 
 void TOrvoCommDevice::SetProgress(int32_t Position) {
   if (fOnSetProgress) fOnSetProgress(this, fMaxProgress, Position);
@@ -79,14 +81,14 @@ void TOrvoCommDevice::ReceiveDatagram(TUdpServer& server, const uint8_t* data, s
   if (binding && binding->PeerIP == binding->IP) return;
   bool claimed = false;
   WalkDatagram(data, length, [this, &claimed](const TFrameView& frame) {
-    if (frame.Header == fWantedReceiveHeader.load()) {
-      fWantedReceiveHeader = 0;
-      fReceiveBufferLength = frame.DataLen;
-      std::memcpy(fReceiveBuffer.data(), frame.Frame, frame.DataLen);
+    // Once a frame of this datagram is claimed the wanted header reads 0, and a header-0 frame
+    // behind it must not be claimed over the reply.
+    if (!claimed && frame.Header == fWantedReceiveHeader.load() && Claim(frame)) {
       claimed = true;
       return;
     }
-    if (fDataReceivedEvent) fDataReceivedEvent(this, frame.Header, frame.Payload, frame.PayloadSize);
+    if (fDataReceivedEvent)
+      fDataReceivedEvent(this, frame.Header, frame.Payload, frame.PayloadSize);
     NotifyObservers(frame.Header, frame.Payload, frame.PayloadSize);
   });
   // Signalled only once the whole datagram is walked: the waiting request must not re-arm while
@@ -94,8 +96,43 @@ void TOrvoCommDevice::ReceiveDatagram(TUdpServer& server, const uint8_t* data, s
   if (claimed) fEvent.Set();
 }
 
+bool TOrvoCommDevice::Claim(const TFrameView& frame) {
+  std::lock_guard lock(fReplyMutex);
+  // A reply that a waiting request has not taken yet stays until it is taken.
+  if (fReplyHeld) return false;
+  fWantedReceiveHeader = 0;
+  fReceiveBufferLength = frame.DataLen;
+  std::memcpy(fReceiveBuffer.data(), frame.Frame, frame.DataLen);
+  fReplyHeld = fAwaiting;
+  return true;
+}
+
+uint16_t TOrvoCommDevice::TakeReply(uint8_t* ReceiveData, uint16_t ReceiveDataCapacity) {
+  std::lock_guard lock(fReplyMutex);
+  const uint16_t size = static_cast<uint16_t>(fReceiveBufferLength - kFrameHeadSize);
+  // A reply longer than the caller's buffer is cut to its capacity.
+  if (ReceiveData)
+    std::memcpy(ReceiveData, fReceiveBuffer.data() + kFrameHeadSize,
+                std::min(size, ReceiveDataCapacity));
+  return size;
+}
+
+void TOrvoCommDevice::EndWait() {
+  {
+    std::lock_guard lock(fReplyMutex);
+    fAwaiting = false;
+    fReplyHeld = false;
+  }
+  fServer->SetThreadedEvent(false);
+}
+
 void TOrvoCommDevice::Arm(uint8_t header) {
-  fWantedReceiveHeader = header;
+  {
+    std::lock_guard lock(fReplyMutex);
+    fWantedReceiveHeader = header;
+    fAwaiting = true;
+    fReplyHeld = false;
+  }
   if (fServer) fServer->SetThreadedEvent(true);
   fEvent.Reset();
 }
@@ -116,14 +153,11 @@ bool TOrvoCommDevice::SendAndAwait(TRoute route, uint16_t SendHeader, uint8_t Re
   if (Timeout == 0) return sent;
   bool result = false;
   if (sent && fEvent.Wait(Timeout)) {
-    const uint16_t size = static_cast<uint16_t>(fReceiveBufferLength - kFrameHeadSize);
+    const uint16_t size = TakeReply(ReceiveData, ReceiveDataCapacity);
     if (ReceiveDataSize) *ReceiveDataSize = size;
-    // A reply longer than the caller's buffer is cut to its capacity.
-    if (ReceiveData) std::memcpy(ReceiveData, fReceiveBuffer.data() + kFrameHeadSize,
-                                 std::min(size, ReceiveDataCapacity));
     result = true;
   }
-  fServer->SetThreadedEvent(false);
+  EndWait();
   return result;
 }
 
@@ -146,8 +180,8 @@ bool TOrvoCommDevice::BroadcastFrame(uint16_t Header, const uint8_t* SendData,
                                      uint16_t SendDataSize, uint8_t* ReceiveData,
                                      uint16_t ReceiveDataCapacity, uint16_t* ReceiveDataSize,
                                      uint32_t Timeout) {
-  return BroadcastFrameEx(Header, static_cast<uint8_t>(Header), SendData, SendDataSize,
-                          ReceiveData, ReceiveDataCapacity, ReceiveDataSize, Timeout);
+  return BroadcastFrameEx(Header, static_cast<uint8_t>(Header), SendData, SendDataSize, ReceiveData,
+                          ReceiveDataCapacity, ReceiveDataSize, Timeout);
 }
 
 bool TOrvoCommDevice::BroadcastFrameEx(uint16_t SendHeader, uint8_t ReceiveHeader,
@@ -158,8 +192,8 @@ bool TOrvoCommDevice::BroadcastFrameEx(uint16_t SendHeader, uint8_t ReceiveHeade
                       ReceiveData, ReceiveDataCapacity, ReceiveDataSize, Timeout);
 }
 
-bool TOrvoCommDevice::SendFrameTo(uint16_t Header, const uint8_t* SendData,
-                                  uint16_t SendDataSize, const QString& IPAddress) {
+bool TOrvoCommDevice::SendFrameTo(uint16_t Header, const uint8_t* SendData, uint16_t SendDataSize,
+                                  const QString& IPAddress) {
   if (Header != 0 && fServer) {
     const auto frame = BuildFrame(Header, SendData, SendDataSize);
     fServer->SendBuffer(StrToIP(IPAddress, InvalidIP), fPort, frame.data(), frame.size());
@@ -200,9 +234,11 @@ int32_t TOrvoCommDevice::SendRawFrame(const uint8_t* Frame, uint16_t FrameSize, 
   if (!fServer) return -1;
   Arm(static_cast<uint8_t>(kResultHeader));
   int32_t result = -1;
-  if (fServer->SendBuffer(fIPAddress, fPort, Frame, FrameSize) && fEvent.Wait(Timeout))
+  if (fServer->SendBuffer(fIPAddress, fPort, Frame, FrameSize) && fEvent.Wait(Timeout)) {
+    std::lock_guard lock(fReplyMutex);
     result = ResultCodeOf(fReceiveBuffer.data(), fReceiveBufferLength);
-  fServer->SetThreadedEvent(false);
+  }
+  EndWait();
   return result;
 }
 

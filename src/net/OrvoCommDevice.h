@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <span>
 #include <vector>
 
@@ -20,9 +21,9 @@ namespace kavelo {
 class TOrvoCommDevice;
 
 // ReceiveBuffer is valid only during the call.
-using TDataReceivedEvent = std::function<void(TOrvoCommDevice* Sender, uint16_t Header,
-                                              const uint8_t* ReceiveBuffer,
-                                              uint16_t ReceiveBufferSize)>;
+using TDataReceivedEvent =
+    std::function<void(TOrvoCommDevice* Sender, uint16_t Header, const uint8_t* ReceiveBuffer,
+                       uint16_t ReceiveBufferSize)>;
 using TSetProgressEvent = std::function<void(const void* Sender, int32_t Max, int32_t Position)>;
 
 inline constexpr size_t kReplyStoreSize = 32768;
@@ -77,7 +78,7 @@ public:
                                 bool WaitFor); // size not checked
   bool BOOST_ReadMMDCCSettings(TBoosterMMDCCSettings& MMDCCSettings, bool WaitFor);
   bool DECODER_GetSystemState(PDecoderSystemState SystemState, bool WaitFor);
-  bool DECODER_ReadDescription(TBoosterDescription& Description, bool WaitFor); // not checked
+  bool DECODER_ReadDescription(TBoosterDescription& Description, bool WaitFor);  // not checked
   bool DECODER_ReadCVSettings(TDecoderCVSettings& CommonSettings, bool WaitFor); // not checked
   // Always waits; true only for a 4-byte reply.
   bool CFG_GetBroadcastFlags(uint32_t& BroadcastFlags);
@@ -140,14 +141,13 @@ public:
   bool POM_ReadByteAccessory(uint16_t DecoderAddress, uint8_t OutputNr, uint16_t CV);
   bool POM_WriteByteAccessory(uint16_t DecoderAddress, uint8_t OutputNr, uint16_t CV,
                               uint8_t Value);
-  bool POM_WriteBitAccessory(uint16_t DecoderAddress, uint8_t OutputNr, uint16_t CV,
-                             uint8_t BitPos, bool Value);
+  bool POM_WriteBitAccessory(uint16_t DecoderAddress, uint8_t OutputNr, uint16_t CV, uint8_t BitPos,
+                             bool Value);
 
   // LocoNet: writes the check byte into Buffer[len] (room for len + 1 bytes) and sends the
   // len + 1 bytes without waiting. False and nothing sent for a missing buffer.
   bool LocoNet_Send(PByteArray Buffer, uint8_t len);
-  bool LocoNet_CV_Cfg_Request(uint16_t LnCvClass, uint16_t LnCvNr, uint16_t LnCvVal,
-                              uint8_t Flags);
+  bool LocoNet_CV_Cfg_Request(uint16_t LnCvClass, uint16_t LnCvNr, uint16_t LnCvVal, uint8_t Flags);
   bool LocoNet_CV_Cfg_Write(uint16_t LnCvClass, uint16_t LnCvNr, uint16_t LnCvVal);
 
   // CAN, no wait.
@@ -176,8 +176,7 @@ public:
   bool HMU_EnterTestMode();
   bool HMU_ExitTestMode();
   // On anything but a positive reply long enough to carry them, all three become 0.
-  bool HMU_GetVersionInfo(uint8_t& XBusVersion, uint8_t& XBusSubVersion,
-                          uint16_t& SoftwareVersion);
+  bool HMU_GetVersionInfo(uint8_t& XBusVersion, uint8_t& XBusSubVersion, uint16_t& SoftwareVersion);
   bool HMU_EnterBootMode();
   bool HMU_InitData();
   bool HMU_ExitBootMode();
@@ -197,12 +196,10 @@ public:
   // result in time, and for a missing buffer or more than kDuxMaxDataLength bytes of data
   // (nothing sent).
   int32_t DUX_Send(uint8_t Command, const uint8_t* Data, uint16_t DataLength, uint8_t Repeats,
-                   uint16_t DelayBetweenBytes, uint16_t DelayBetweenPackages,
-                   uint32_t MaxWaitTime);
+                   uint16_t DelayBetweenBytes, uint16_t DelayBetweenPackages, uint32_t MaxWaitTime);
   // An empty list sends the short frame that carries only the command.
   int32_t DUX_Send(uint8_t Command, const std::vector<uint8_t>& Data, uint8_t Repeats,
-                   uint16_t DelayBetweenBytes, uint16_t DelayBetweenPackages,
-                   uint32_t MaxWaitTime);
+                   uint16_t DelayBetweenBytes, uint16_t DelayBetweenPackages, uint32_t MaxWaitTime);
   bool DUX_Enable();
   bool DUX_Disable();
   // Reads bit by bit; on failure the bits read so far stay in Value.
@@ -224,16 +221,14 @@ public:
   bool SendFrameTo(uint16_t Header, const uint8_t* SendData, uint16_t SendDataSize,
                    const QString& IPAddress);
   bool BroadcastFrame(uint16_t Header, const uint8_t* SendData, uint16_t SendDataSize,
-                      uint8_t* ReceiveData, uint16_t ReceiveDataCapacity,
-                      uint16_t* ReceiveDataSize, uint32_t Timeout);
+                      uint8_t* ReceiveData, uint16_t ReceiveDataCapacity, uint16_t* ReceiveDataSize,
+                      uint32_t Timeout);
   bool BroadcastFrameEx(uint16_t SendHeader, uint8_t ReceiveHeader, const uint8_t* SendData,
-                        uint16_t SendDataSize, uint8_t* ReceiveData,
-                        uint16_t ReceiveDataCapacity, uint16_t* ReceiveDataSize,
-                        uint32_t Timeout);
+                        uint16_t SendDataSize, uint8_t* ReceiveData, uint16_t ReceiveDataCapacity,
+                        uint16_t* ReceiveDataSize, uint32_t Timeout);
   // Message: a tunnel message without its XOR byte (nullptr for none). -1 failure, 0 success
   // without reply data, otherwise the reply payload length.
-  int32_t TunnelRequest(const uint8_t* Message, uint8_t* ReceiveData,
-                        uint16_t ReceiveDataCapacity);
+  int32_t TunnelRequest(const uint8_t* Message, uint8_t* ReceiveData, uint16_t ReceiveDataCapacity);
   int32_t TunnelRequest(const std::vector<uint8_t>& Message, uint8_t* ReceiveData,
                         uint16_t ReceiveDataCapacity);
   // Sends a caller-built frame as it is and waits for a result frame: its code 0..255, or -1.
@@ -255,6 +250,12 @@ private:
                     const uint8_t* SendData, uint16_t SendDataSize, uint8_t* ReceiveData,
                     uint16_t ReceiveDataCapacity, uint16_t* ReceiveDataSize, uint32_t Timeout);
   void Arm(uint8_t header);
+  // Stores a frame as the reply; false while a reply that a waiting request has not taken yet
+  // holds the store.
+  bool Claim(const TFrameView& frame);
+  // Copies the stored reply's payload out; returns its length.
+  uint16_t TakeReply(uint8_t* ReceiveData, uint16_t ReceiveDataCapacity);
+  void EndWait();
 
   uint32_t fIPAddress;
   uint16_t fPort;
@@ -263,6 +264,10 @@ private:
   TSetProgressEvent fOnSetProgress;
   TAutoResetEvent fEvent;
   std::atomic<uint8_t> fWantedReceiveHeader{0};
+  // The listener thread claims into the store while the requester may be copying out of it.
+  std::mutex fReplyMutex;
+  bool fAwaiting = false;  // a request waits on fEvent
+  bool fReplyHeld = false; // it has been signalled and has not taken its reply yet
   uint16_t fReceiveBufferLength = 0;
   std::array<uint8_t, kReplyStoreSize> fReceiveBuffer{};
   TDataReceivedEvent fDataReceivedEvent;

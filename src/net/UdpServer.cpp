@@ -39,6 +39,7 @@ bool TUdpServer::SetActive(bool active) {
   fBinding = TUdpBinding{IPToStr(fSocket.BoundAddress()), fSocket.BoundPort(), {}, 0};
   fBroadcastEnabled = false;
   fStopping = false;
+  fListenerFailed = false;
   fActive = true;
   fListener = std::thread([this] { Listen(); });
   return true;
@@ -71,12 +72,12 @@ void TUdpServer::SetBroadcastEnabled(bool on) {
 }
 
 bool TUdpServer::SendBuffer(uint32_t address, uint16_t port, const uint8_t* data, size_t size) {
-  return fActive && fSocket.SendTo(address, port, data, size);
+  return Active() && fSocket.SendTo(address, port, data, size);
 }
 
 bool TUdpServer::Broadcast(uint16_t port, const uint8_t* data, size_t size) {
   SetBroadcastEnabled(true);
-  return fActive && fSocket.SendTo(0xFFFFFFFFu, port, data, size);
+  return Active() && fSocket.SendTo(0xFFFFFFFFu, port, data, size);
 }
 
 void TUdpServer::Listen() {
@@ -91,15 +92,22 @@ void TUdpServer::Listen() {
     uint32_t peer = 0;
     uint16_t peerPort = 0;
     const long got = fSocket.ReceiveFrom(buffer.data(), buffer.size(), peer, peerPort);
+    if (got == TUdpSocket::kReceiveFailed) break;
     // Empty datagrams and datagrams that did not fit the buffer are dropped whole.
     if (got <= 0 || static_cast<size_t>(got) > BufferSize) continue;
     if (fAccept && !fAccept(buffer.data(), static_cast<size_t>(got))) continue;
     if (fThreadedEvent) {
-      Deliver(buffer.data(), static_cast<size_t>(got), peer, peerPort);
+      // Nothing may escape the listener thread: that would end the program.
+      try {
+        Deliver(buffer.data(), static_cast<size_t>(got), peer, peerPort);
+      } catch (...) {
+      }
     } else {
       HandOver(buffer.data(), static_cast<size_t>(got), peer, peerPort);
     }
   }
+  // Left by a failed socket, not by a stop: the endpoint no longer claims to be active.
+  if (!fStopping) fListenerFailed = true;
 }
 
 void TUdpServer::Deliver(const uint8_t* data, size_t size, uint32_t peer, uint16_t peerPort) {
@@ -130,13 +138,19 @@ void TUdpServer::HandOver(const uint8_t* data, size_t size, uint32_t peer, uint1
           handOver->Started = true;
           --fPendingHandOvers;
         }
-        Deliver(handOver->Data.data(), handOver->Data.size(), handOver->Peer,
-                handOver->PeerPort);
-        {
-          std::lock_guard lock(fHandOverMutex);
-          handOver->Done = true;
-        }
-        fHandOverDone.notify_all();
+        // The listener waits for Done; a delivery that throws must release it all the same.
+        struct TRelease {
+          TUdpServer* Server;
+          THandOver* Item;
+          ~TRelease() {
+            {
+              std::lock_guard lock(Server->fHandOverMutex);
+              Item->Done = true;
+            }
+            Server->fHandOverDone.notify_all();
+          }
+        } release{this, handOver.get()};
+        Deliver(handOver->Data.data(), handOver->Data.size(), handOver->Peer, handOver->PeerPort);
       },
       Qt::QueuedConnection);
   std::unique_lock lock(fHandOverMutex);

@@ -6,7 +6,6 @@
 
 #include <QObject>
 #include <QString>
-
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -52,7 +51,9 @@ public:
   // Binds and starts the listener (true), or stops it and closes the socket (false).
   // Returns false when the socket cannot be bound; the endpoint then stays inactive.
   bool SetActive(bool active);
-  bool Active() const { return fActive; }
+  // False as well once the listener has stopped because its socket failed: such an endpoint
+  // would send and never hear the answer.
+  bool Active() const { return fActive && !fListenerFailed; }
 
   // When on, the listener thread runs the receive handler itself; when off it hands each
   // datagram to the creating thread and waits until that has run it.
@@ -70,6 +71,8 @@ public:
 
   // Number of hand-overs posted to the creating thread that have not run yet (for tests).
   int PendingHandOvers() const { return fPendingHandOvers.load(); }
+  // The socket's descriptor (for tests that break it under a running listener).
+  int SocketHandle() const { return fSocket.Handle(); }
 
 private:
   struct THandOver;
@@ -86,6 +89,7 @@ private:
   bool fBroadcastEnabled = false;
   std::atomic<bool> fThreadedEvent{false};
   std::atomic<bool> fStopping{false};
+  std::atomic<bool> fListenerFailed{false};
   std::atomic<int> fPendingHandOvers{0};
   TReceiveHandler fOnReceive;
   TAcceptFilter fAccept;

@@ -30,6 +30,9 @@ public:
   virtual std::optional<std::vector<TArpRow>> ArpTable() = 0;
   // Deletes one row as ArpTable returned it; false when the row could not be deleted.
   virtual bool DeleteArpRow(const TArpRow& row) = 0;
+  // The local address through which this machine sends to target (the source address of its
+  // route), network byte order; 0 when there is no route.
+  virtual uint32_t RouteSourceAddress(uint32_t target) = 0;
 };
 
 // The platform in use; the real one unless a test installed another.

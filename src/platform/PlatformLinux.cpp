@@ -2,7 +2,10 @@
 
 #include "Platform.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
+#include <array>
+#include <cstring>
 #include <ifaddrs.h>
 #include <linux/neighbour.h>
 #include <linux/netlink.h>
@@ -11,10 +14,6 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
-
-#include <algorithm>
-#include <array>
-#include <cstring>
 
 namespace kavelo {
 
@@ -102,9 +101,10 @@ public:
         if (msg->nlmsg_type != RTM_NEWNEIGH) continue;
         const auto* nd = static_cast<const ndmsg*>(NLMSG_DATA(msg));
         if (nd->ndm_family != AF_INET) continue;
-        int attrLen = static_cast<int>(msg->nlmsg_len) - static_cast<int>(NLMSG_LENGTH(sizeof(ndmsg)));
-        for (auto* rta = reinterpret_cast<rtattr*>(const_cast<char*>(
-                 reinterpret_cast<const char*>(nd) + NLMSG_ALIGN(sizeof(ndmsg))));
+        int attrLen =
+            static_cast<int>(msg->nlmsg_len) - static_cast<int>(NLMSG_LENGTH(sizeof(ndmsg)));
+        for (auto* rta = reinterpret_cast<rtattr*>(
+                 const_cast<char*>(reinterpret_cast<const char*>(nd) + NLMSG_ALIGN(sizeof(ndmsg))));
              RTA_OK(rta, attrLen); rta = RTA_NEXT(rta, attrLen)) {
           if (rta->rta_type == NDA_DST && RTA_PAYLOAD(rta) == 4) {
             TArpRow row;
@@ -141,10 +141,35 @@ public:
     const auto* err = static_cast<const nlmsgerr*>(NLMSG_DATA(msg));
     return err->error == 0; // EPERM for an unprivileged process: the caller passes over the row
   }
+
+  uint32_t RouteSourceAddress(uint32_t target) override {
+    // Connecting a datagram socket sends nothing; it only makes the kernel choose the route and
+    // with it the source address, which getsockname then tells.
+    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return 0;
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(kRouteProbePort);
+    to.sin_addr.s_addr = target;
+    uint32_t source = 0;
+    if (connect(fd, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0) {
+      sockaddr_in local{};
+      socklen_t len = sizeof local;
+      if (getsockname(fd, reinterpret_cast<sockaddr*>(&local), &len) == 0)
+        source = local.sin_addr.s_addr;
+    }
+    close(fd);
+    return source;
+  }
+
+private:
+  static constexpr uint16_t kRouteProbePort = 21105; // any port: nothing is sent
 };
 
 } // namespace
 
-std::shared_ptr<IPlatform> CreateSystemPlatform() { return std::make_shared<LinuxPlatform>(); }
+std::shared_ptr<IPlatform> CreateSystemPlatform() {
+  return std::make_shared<LinuxPlatform>();
+}
 
 } // namespace kavelo

@@ -26,8 +26,14 @@ public:
   // Waits until a datagram is ready, Wake() is called, or the time has passed.
   TWait WaitReadable(int timeoutMs);
   // Reads one datagram. Returns its full length, which may exceed capacity when it was cut
-  // (the rest is discarded by the kernel); -1 on error.
+  // (the rest is discarded by the kernel); kReceiveAgain when nothing could be read this time (no
+  // datagram, an interrupted call, an error report from the network), kReceiveFailed when the
+  // socket can receive no more.
+  static constexpr long kReceiveAgain = -1;
+  static constexpr long kReceiveFailed = -2;
   long ReceiveFrom(uint8_t* buffer, size_t capacity, uint32_t& fromAddress, uint16_t& fromPort);
+  // The descriptor, for tests that break the socket under a running listener.
+  int Handle() const { return fFd; }
   // Wakes a thread blocked in WaitReadable; safe from any thread.
   void Wake();
   uint32_t BoundAddress() const { return fBoundAddress; }

@@ -1,14 +1,13 @@
 #include "UdpSocket.h"
 
 #include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 
 namespace kavelo {
 
@@ -94,7 +93,15 @@ TUdpSocket::TWait TUdpSocket::WaitReadable(int timeoutMs) {
     }
     return TWait::Woken;
   }
-  if (fds[0].revents & (POLLERR | POLLNVAL)) return TWait::Failed;
+  if (fds[0].revents & POLLNVAL) return TWait::Failed;
+  if ((fds[0].revents & POLLERR) && !(fds[0].revents & POLLIN)) {
+    // A pending error report (an ICMP message about an earlier send): reading it clears it, and
+    // the socket goes on receiving.
+    int pending = 0;
+    socklen_t len = sizeof pending;
+    if (getsockopt(fFd, SOL_SOCKET, SO_ERROR, &pending, &len) != 0) return TWait::Failed;
+    return TWait::Woken;
+  }
   return TWait::Readable;
 }
 
@@ -105,7 +112,24 @@ long TUdpSocket::ReceiveFrom(uint8_t* buffer, size_t capacity, uint32_t& fromAdd
   // MSG_TRUNC makes the kernel report the datagram's real length, so an oversized one is seen.
   const ssize_t got = recvfrom(fFd, buffer, capacity, MSG_TRUNC | MSG_DONTWAIT,
                                reinterpret_cast<sockaddr*>(&from), &len);
-  if (got < 0) return -1;
+  if (got < 0) {
+    switch (errno) {
+    case EAGAIN:
+#if EWOULDBLOCK != EAGAIN
+    case EWOULDBLOCK:
+#endif
+    case EINTR:
+    case ECONNREFUSED:
+    case EHOSTUNREACH:
+    case ENETUNREACH:
+    case ENOBUFS:
+    case ENOMEM:
+      return kReceiveAgain;
+    default:
+      fLastError = std::strerror(errno);
+      return kReceiveFailed;
+    }
+  }
   fromAddress = from.sin_addr.s_addr;
   fromPort = ntohs(from.sin_port);
   return static_cast<long>(got);

@@ -23,7 +23,6 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QTimer>
-
 #include <cmath>
 
 namespace kavelo::ui {
@@ -64,8 +63,13 @@ TMainForm::TMainForm(TMainFormEnvironment environment, QWidget* parent)
   // 3. The connection.
   fKavelo = std::make_unique<TKavelo>(this);
   if (fEnvironment.LinkFactory) fKavelo->SetLinkFactory(fEnvironment.LinkFactory);
-  fKavelo->SetReceivedEvent([this](IKaveloLink* sender, uint16_t header, const uint8_t* data,
-                                   uint16_t size) { HandheldDataReceived(sender, header, data, size); });
+  fKavelo->SetReceivedEvent(
+      [this](IKaveloLink* sender, uint16_t header, const uint8_t* data, uint16_t size) {
+        HandheldDataReceived(sender, header, data, size);
+      });
+  fKavelo->SetIgnoredEvent(
+      [this](IKaveloLink* sender, uint16_t header, const uint8_t* data, uint16_t size,
+             TIgnoredReply reason) { HandheldFrameIgnored(sender, header, data, size, reason); });
   fKavelo->SetProgress([this](const void* sender, int32_t max, int32_t position) {
     HandheldProgress(sender, max, position);
   });
@@ -79,16 +83,17 @@ TMainForm::TMainForm(TMainFormEnvironment environment, QWidget* parent)
   fLabelStatus->setGeometry(0, Scaled(2), ProgressBar1->width(), Scaled(13));
   // The line stays centred over the bar when the window is widened.
   auto* statusAnchors = new TAnchors(ProgressBar1, ProgressBar1->size() / DesignScale());
-  statusAnchors->Place(fLabelStatus, QRect(0, 2, static_cast<int>(ProgressBar1->width() / DesignScale()), 13),
+  statusAnchors->Place(fLabelStatus,
+                       QRect(0, 2, static_cast<int>(ProgressBar1->width() / DesignScale()), 13),
                        akLeft | akTop | akRight);
 
   // 5. The developer panel and the update group's extra controls stay out of sight, unless this
   // is the service technicians' build.
   if (!kShowDeveloperPanel) {
     GroupBoxDevTest->setEnabled(false);
-    for (QWidget* w : std::initializer_list<QWidget*>{GroupBoxDevTest, CheckBoxStepHM, CheckBoxStepRM,
-                                                      BitBtnOpenHM, BitBtnOpenRM, ComboBoxHMVersion,
-                                                      ComboBoxRMVersion, LabelNewVersion})
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             GroupBoxDevTest, CheckBoxStepHM, CheckBoxStepRM, BitBtnOpenHM, BitBtnOpenRM,
+             ComboBoxHMVersion, ComboBoxRMVersion, LabelNewVersion})
       w->hide();
 
     // 6. Only the connection row, the update group and Close show.
@@ -121,9 +126,13 @@ TMainForm::~TMainForm() {
   fKavelo.reset(); // closes any open link; nothing is sent to the handheld
 }
 
-int TMainForm::Language() const { return LanguageBase(); }
+int TMainForm::Language() const {
+  return LanguageBase();
+}
 
-void TMainForm::SetLanguage(int base) { SetLanguageBase(base); }
+void TMainForm::SetLanguage(int base) {
+  SetLanguageBase(base);
+}
 
 void TMainForm::ApplyLanguage() {
   BitBtnClose->setText(LocalizedText(151));
@@ -163,7 +172,9 @@ void TMainForm::ShowRMVersion() {
   LabelRMFirmware->setText(RMFirmwareLabel());
 }
 
-void TMainForm::ShowPFDVersion() { LabelPFDFirmware->setText(PFDFirmwareLabel()); }
+void TMainForm::ShowPFDVersion() {
+  LabelPFDFirmware->setText(PFDFirmwareLabel());
+}
 
 void TMainForm::LanguageClick(int base) {
   SetLanguage(base);
@@ -189,8 +200,8 @@ void TMainForm::UpdateControlStates(bool Connected) {
 }
 
 std::array<QComboBox*, 7> TMainForm::ControlBlockFields() const {
-  return {ComboBoxNewFirmwareHM, ComboBoxOldFirmwareHM, ComboBoxNewFirmwareRM,
-          ComboBoxOldFirmwareRM, ComboBoxNewHMResources, ComboBoxOldHMResources,
+  return {ComboBoxNewFirmwareHM,  ComboBoxOldFirmwareHM,  ComboBoxNewFirmwareRM,
+          ComboBoxOldFirmwareRM,  ComboBoxNewHMResources, ComboBoxOldHMResources,
           ComboBoxResourceAddress};
 }
 
@@ -201,8 +212,23 @@ void TMainForm::AppendLog(const QString& line) {
 
 void TMainForm::HandheldDataReceived(IKaveloLink*, uint16_t Header, const uint8_t* ReceiveBuffer,
                                      uint16_t ReceiveBufferSize) {
+  TraceRX(QStringLiteral("RX"), Header, ReceiveBuffer, ReceiveBufferSize);
+}
+
+void TMainForm::HandheldFrameIgnored(IKaveloLink* Sender, uint16_t Header,
+                                     const uint8_t* ReceiveBuffer, uint16_t ReceiveBufferSize,
+                                     TIgnoredReply Reason) {
+  const QString why = Reason == TIgnoredReply::Late ? QStringLiteral("late reply")
+                                                    : QStringLiteral("not from the handheld: ") +
+                                                          (Sender ? Sender->PeerIP() : QString());
+  TraceRX(QStringLiteral("RX ignored (") + why + QStringLiteral(")"), Header, ReceiveBuffer,
+          ReceiveBufferSize);
+}
+
+void TMainForm::TraceRX(const QString& prefix, uint16_t Header, const uint8_t* ReceiveBuffer,
+                        uint16_t ReceiveBufferSize) {
   if (!CheckBoxLogRX->isChecked()) return;
-  QString line = QStringLiteral("RX Len = ") + QString::number(ReceiveBufferSize) +
+  QString line = prefix + QStringLiteral(" Len = ") + QString::number(ReceiveBufferSize) +
                  QStringLiteral(" Header = 0x") +
                  QStringLiteral("%1").arg(Header, 4, 16, QChar(u'0')).toUpper();
   for (uint16_t i = 0; i < ReceiveBufferSize; ++i)
@@ -246,7 +272,9 @@ void TMainForm::closeEvent(QCloseEvent* event) {
   QMainWindow::closeEvent(event);
 }
 
-TMainForm::TOperation::TOperation(TMainForm& form) : fForm(form) { ++fForm.fOperations; }
+TMainForm::TOperation::TOperation(TMainForm& form) : fForm(form) {
+  ++fForm.fOperations;
+}
 
 TMainForm::TOperation::~TOperation() {
   if (--fForm.fOperations == 0 && fForm.fCloseRequested) {
@@ -259,10 +287,16 @@ TMainForm::TOperation::~TOperation() {
 
 namespace kavelo::ui {
 
-void TMainForm::MenuAboutClick() { OpenAboutDialog(this); }
+void TMainForm::MenuAboutClick() {
+  OpenAboutDialog(this);
+}
 
-void TMainForm::BitBtnGuidanceClick() { MenuGuidanceClick(); }
+void TMainForm::BitBtnGuidanceClick() {
+  MenuGuidanceClick();
+}
 
-void TMainForm::MenuGuidanceClick() { ShowGuidance(this); }
+void TMainForm::MenuGuidanceClick() {
+  ShowGuidance(this);
+}
 
 } // namespace kavelo::ui

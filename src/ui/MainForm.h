@@ -7,7 +7,6 @@
 #include "update/UpdateView.h"
 
 #include <QMainWindow>
-
 #include <functional>
 #include <memory>
 
@@ -30,9 +29,9 @@ class TAnchors;
 
 // What the window takes from its surroundings; tests pose their own.
 struct TMainFormEnvironment {
-  std::shared_ptr<ILanguageStore> LanguageStore;   // QSettings when empty
+  std::shared_ptr<ILanguageStore> LanguageStore;           // QSettings when empty
   QLocale::Language SystemLanguage = QLocale::AnyLanguage; // QLocale::system() when AnyLanguage
-  TKaveloLinkFactory LinkFactory;                  // the UDP endpoint when empty
+  TKaveloLinkFactory LinkFactory;                          // the UDP endpoint when empty
   // The file-open dialog: returns the chosen file's full name, or empty when cancelled.
   std::function<QString(QWidget* parent)> OpenFile;
 };
@@ -184,7 +183,9 @@ private:
   };
   void LogResult(int verb, int object, bool ok, const QString& err);
   // Erase, Write and Verify: the file named in the panel, from the panel's flash address.
-  void RunOnPanelFile(int verb, const std::function<bool(uint32_t begin, QFile& file, QString& err)>& operation);
+  void
+  RunOnPanelFile(int verb,
+                 const std::function<bool(uint32_t begin, QFile& file, QString& err)>& operation);
   void OpenFirmwareFile(QLabel* label, QPushButton* button);
   void WireDevPanel();
   void BuildControls();
@@ -193,6 +194,11 @@ private:
   void ShowHMVersion();
   void ShowRMVersion();
   void ShowPFDVersion();
+  // The RX trace of a frame the connection refused: another host's, or a late reply.
+  void HandheldFrameIgnored(IKaveloLink* Sender, uint16_t Header, const uint8_t* ReceiveBuffer,
+                            uint16_t ReceiveBufferSize, TIgnoredReply Reason);
+  void TraceRX(const QString& prefix, uint16_t Header, const uint8_t* ReceiveBuffer,
+               uint16_t ReceiveBufferSize);
   void HandheldDataReceived(IKaveloLink* Sender, uint16_t Header, const uint8_t* ReceiveBuffer,
                             uint16_t ReceiveBufferSize);
   void HandheldProgress(const void* Sender, int32_t Max, int32_t Position);

@@ -3,6 +3,7 @@
 
 #include "platform/Platform.h"
 
+#include <map>
 #include <mutex>
 
 namespace kavelo::test {
@@ -13,6 +14,8 @@ public:
   std::optional<std::vector<TArpRow>> Arp;
   std::vector<uint32_t> Undeletable; // rows the process may not delete
   std::vector<TArpRow> Deleted;
+  std::vector<TArpRow> DeleteAttempts; // every row asked for, deleted or refused
+  std::map<uint32_t, uint32_t> Routes; // target -> source address; no entry: no route
 
   std::vector<TAdapterInfo> AdapterList() override {
     std::lock_guard lock(fMutex);
@@ -24,10 +27,16 @@ public:
   }
   bool DeleteArpRow(const TArpRow& row) override {
     std::lock_guard lock(fMutex);
+    DeleteAttempts.push_back(row);
     for (uint32_t a : Undeletable)
       if (a == row.Address) return false;
     Deleted.push_back(row);
     return true;
+  }
+  uint32_t RouteSourceAddress(uint32_t target) override {
+    std::lock_guard lock(fMutex);
+    const auto it = Routes.find(target);
+    return it == Routes.end() ? 0 : it->second;
   }
 
 private:

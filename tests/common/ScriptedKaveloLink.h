@@ -5,6 +5,7 @@
 #include "common/VirtualClock.h"
 #include "handheld/KaveloLink.h"
 #include "net/Frame.h"
+#include "net/Helpers.h"
 
 #include <QString>
 
@@ -36,7 +37,7 @@ struct TScriptedDevice {
   bool ServerActive = true;
   bool HasBinding = true;
   QString LocalIP = "192.168.0.5";
-  QString PeerIP = "192.168.0.9";
+  QString PeerIP; // empty: the address the link was opened toward, as a handheld answers
   TVirtualClock* Clock = nullptr;
   TKaveloDataEvent Handler;
   IKaveloLink* Link = nullptr;
@@ -94,7 +95,10 @@ public:
   bool ServerActive() const override { return Device()->ServerActive; }
   bool HasBinding() const override { return Device()->HasBinding; }
   QString LocalIP() const override { return Device()->LocalIP; }
-  QString PeerIP() const override { return Device()->PeerIP; }
+  QString PeerIP() const override {
+    const auto device = Device();
+    return device->PeerIP.isEmpty() ? IPToStr(device->LastAddress) : device->PeerIP;
+  }
 
 private:
   std::shared_ptr<TScriptedDevice> Device() const { return fDevice.lock(); }
