@@ -126,6 +126,25 @@ std::vector<Option> Options() {
          if (s) c.faults.delay.push_back({ReplySelector::All(s->command), s->nth});
          return s.has_value();
        }},
+      {"--jitter-ms", nullptr, "MEDIAN:P99",
+       "delay every reply at random: half of them by less than MEDIAN ms, 99 of 100 by less "
+       "than P99 ms (log-normal, from --seed)",
+       [](CL& c, S v) {
+         const auto colon = v.find(':');
+         if (colon == std::string::npos) return false;
+         const auto median = ParseUnsigned(v.substr(0, colon), 60000);
+         const auto p99 = ParseUnsigned(v.substr(colon + 1), 60000);
+         if (!median || !p99 || *median == 0 || *p99 < *median) return false;
+         c.faults.jitter = {static_cast<uint32_t>(*median), static_cast<uint32_t>(*p99)};
+         return true;
+       }},
+      {"--busy-wifi", nullptr, nullptr,
+       "a busy home Wi-Fi: --jitter-ms 2:120 and --duplicate-rate 0.01",
+       [](CL& c, S) {
+         c.faults.jitter = kBusyWifiJitter;
+         c.faults.duplicate.push_back(ReplySelector::Rate(kBusyWifiDuplicateRate));
+         return true;
+       }},
       {"--duplicate-rate", nullptr, "R", "send each reply twice with probability R",
        [](CL& c, S v) {
          const auto r = ParseRate(v);

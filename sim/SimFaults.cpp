@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 
 namespace kavelosim {
 
@@ -75,6 +76,23 @@ double FaultInjector::NextUnit() {
   return static_cast<double>(z >> 11) * (1.0 / 9007199254740992.0);
 }
 
+uint32_t FaultInjector::NextJitterMs() {
+  const JitterRule& j = fRules.jitter;
+  if (j.medianMs == 0) return 0;
+  // ln(delay) is normal with mean ln(median); z = 2.326 is its 99th percentile.
+  constexpr double kZ99 = 2.3263478740408408;
+  const double mu = std::log(static_cast<double>(j.medianMs));
+  const double sigma = std::log(static_cast<double>(std::max(j.p99Ms, j.medianMs)) / j.medianMs) / kZ99;
+  // Box-Muller from two draws; 1 - u keeps the logarithm finite.
+  const double u1 = 1.0 - NextUnit();
+  const double u2 = NextUnit();
+  const double z = std::sqrt(-2.0 * std::log(u1)) * std::cos(2.0 * 3.14159265358979323846 * u2);
+  const double ms = std::exp(mu + sigma * z);
+  // Far beyond the 99th percentile the model stops meaning anything; cap it.
+  const double cap = 10.0 * std::max(j.p99Ms, j.medianMs);
+  return static_cast<uint32_t>(std::lround(std::min(ms, cap)));
+}
+
 bool FaultInjector::Hits(const ReplySelector& sel, Command cmd, uint32_t cmdIndex) {
   uint32_t index = cmdIndex;
   if (sel.command == Command::Any) {
@@ -134,6 +152,8 @@ FaultInjector::Result FaultInjector::Apply(std::vector<Reply> replies) {
     for (const DelayRule& d : fRules.delay) {
       if (Hits(d.which, r.command, cmdIndex)) delay = std::max(delay, d.ms);
     }
+    const uint32_t ruleDelay = delay;
+    delay += NextJitterMs();
     if (delay > 0) {
       r.delayMs = delay;
       ++fStats.delayed;
@@ -152,6 +172,9 @@ FaultInjector::Result FaultInjector::Apply(std::vector<Reply> replies) {
     result.send.push_back(r);
     if (dup) {
       r.note += r.note.empty() ? "duplicate" : ", duplicate";
+      r.duplicate = true;
+      // A copy that the network made travels on its own, with its own delay.
+      if (fRules.jitter.medianMs != 0) r.delayMs = ruleDelay + NextJitterMs();
       ++fStats.duplicated;
       result.send.push_back(std::move(r));
     }
@@ -169,6 +192,7 @@ FaultInjector::Result FaultInjector::Apply(std::vector<Reply> replies) {
       result.send.push_back(std::move(*released));
     }
   }
+  for (const Reply& r : result.send) fStats.delayedMsTotal += r.delayMs;
   return result;
 }
 

@@ -49,6 +49,18 @@ struct DelayRule {
   uint32_t ms = 0;
 };
 
+// A random delay for every reply, as a shared or busy Wi-Fi gives: log-normal, so most replies
+// come quickly and a few very late. medianMs = 0 switches it off.
+struct JitterRule {
+  uint32_t medianMs = 0;
+  uint32_t p99Ms = 0; // 99 of 100 replies come sooner; at least medianMs
+};
+
+// "Busy home Wi-Fi": most replies within a few milliseconds, about one in a hundred later than
+// a tenth of a second, now and then one after several hundred; some frames arrive twice.
+inline constexpr JitterRule kBusyWifiJitter{2, 120};
+inline constexpr double kBusyWifiDuplicateRate = 0.01;
+
 struct FaultRules {
   uint64_t seed = 1;
   std::vector<ReplySelector> lose;      // the reply is never sent
@@ -57,6 +69,7 @@ struct FaultRules {
   // out, so it arrives while the tool waits for the answer to a later request.
   std::vector<ReplySelector> late;
   std::vector<DelayRule> delay; // the socket runner waits this long before sending
+  JitterRule jitter;            // on top of the delay rules
   // For these two the selector's command is ignored: they only ever apply
   // to write replies and to erase replies respectively.
   std::vector<ReplySelector> corruptReadback; // one byte of the read-back differs
@@ -74,6 +87,7 @@ struct FaultStats {
   uint64_t duplicated = 0;
   uint64_t late = 0;
   uint64_t delayed = 0;
+  uint64_t delayedMsTotal = 0; // the delays of all replies sent, summed
   uint64_t corruptedReadbacks = 0;
   uint64_t wrongEchoes = 0;
   uint64_t stuckBytesKept = 0; // per byte per erase
@@ -87,6 +101,7 @@ struct Reply {
   Bytes bytes;
   uint32_t delayMs = 0;
   std::string note; // what a fault did to it, empty for a plain reply
+  bool duplicate = false; // the second copy of a duplicated reply
 };
 
 // Applies the reply faults; keeps its own generator, counters and the held
@@ -111,6 +126,7 @@ public:
 private:
   bool Hits(const ReplySelector& sel, Command cmd, uint32_t cmdIndex);
   double NextUnit();
+  uint32_t NextJitterMs();
 
   FaultRules fRules;
   FaultStats fStats;

@@ -71,8 +71,11 @@ private:
     ++bench->FramesSent;
     const kavelosim::Endpoint from{bench->ToolAddress, 21105};
     for (const auto& reply : bench->Device.HandleDatagram(frame.data(), frame.size(), from)) {
-      if (reply.delayMs > 0 && bench->Clock) {
-        bench->Clock->Schedule(reply.delayMs, [weak = fBench, reply] {
+      // On a real socket the second copy of a duplicated reply arrives just after the tool took
+      // the first and sent its next request; here that is after the wait step now running.
+      const uint64_t delayMs = reply.delayMs + (reply.duplicate ? kWaitStepMs + 1 : 0);
+      if (delayMs > 0 && bench->Clock) {
+        bench->Clock->Schedule(delayMs, [weak = fBench, reply] {
           if (auto b = weak.lock()) b->Deliver(reply);
         });
       } else {

@@ -74,6 +74,26 @@ TEST(CommandLine, FaultOptionsBecomeRules) {
   EXPECT_TRUE(cl.verbose);
 }
 
+TEST(CommandLine, JitterAndTheBusyWifiProfile) {
+  CommandLine cl;
+  ASSERT_TRUE(Parse({"--jitter-ms", "3:250"}, cl));
+  EXPECT_EQ(cl.faults.jitter.medianMs, 3u);
+  EXPECT_EQ(cl.faults.jitter.p99Ms, 250u);
+  EXPECT_TRUE(cl.faults.duplicate.empty());
+
+  CommandLine busy;
+  ASSERT_TRUE(Parse({"--busy-wifi", "--seed", "4"}, busy));
+  EXPECT_EQ(busy.faults.jitter.medianMs, kBusyWifiJitter.medianMs);
+  EXPECT_EQ(busy.faults.jitter.p99Ms, kBusyWifiJitter.p99Ms);
+  ASSERT_EQ(busy.faults.duplicate.size(), 1u);
+  EXPECT_DOUBLE_EQ(busy.faults.duplicate[0].rate, kBusyWifiDuplicateRate);
+  // The help text names the profile's figures.
+  const std::string usage = UsageText();
+  EXPECT_NE(usage.find("--jitter-ms " + std::to_string(kBusyWifiJitter.medianMs) + ":" +
+                       std::to_string(kBusyWifiJitter.p99Ms)),
+            std::string::npos);
+}
+
 TEST(CommandLine, VersionsPresetOnlyTheirGroups) {
   CommandLine cl;
   ASSERT_TRUE(Parse({"--hm-version=0x109", "--resources-version", "274"}, cl));
@@ -98,7 +118,12 @@ TEST(CommandLine, RejectsBadValues) {
                                         {"--stuck-byte", "0x80000"},
                                         {"--vanish-after", "0"},
                                         {"--verbose=1"},
-                                        {"--broadcast", "1.2.3"}}) {
+                                        {"--broadcast", "1.2.3"},
+                                        {"--jitter-ms", "5"},
+                                        {"--jitter-ms", "0:10"},
+                                        {"--jitter-ms", "10:5"},
+                                        {"--jitter-ms", "a:b"},
+                                        {"--busy-wifi=1"}}) {
     CommandLine cl;
     std::string error;
     EXPECT_FALSE(Parse(args, cl, &error)) << args[0];

@@ -2,6 +2,9 @@
 // the same seed gives the same faults.
 #include "DeviceFixture.h"
 
+#include <algorithm>
+#include <numeric>
+
 using namespace simtest;
 using kavelosim::Command;
 using kavelosim::FaultRules;
@@ -12,6 +15,13 @@ namespace {
 class FaultTest : public DeviceTest {
 protected:
   void Faults(const FaultRules& r) { dev.SetFaults(r); }
+  // The delays of many replies, as the injector drew them.
+  std::vector<uint32_t> JitterDelays(int replies) {
+    std::vector<uint32_t> delays;
+    for (int i = 0; i < replies; ++i)
+      for (const auto& reply : Send(BlankReq(0))) delays.push_back(reply.delayMs);
+    return delays;
+  }
 };
 
 TEST_F(FaultTest, LoseTheNthReplyOfACommand) {
@@ -66,6 +76,44 @@ TEST_F(FaultTest, DelayIsReportedForTheRunner) {
   ASSERT_EQ(b.size(), 1u);
   EXPECT_EQ(b[0].delayMs, 0u);
   EXPECT_EQ(dev.Stats().delayed, 1u);
+}
+
+TEST_F(FaultTest, JitterHasItsMedianAndNinetyNinthPercentileAndRepeatsWithItsSeed) {
+  FaultRules r;
+  r.seed = 5;
+  r.jitter = {4, 200};
+  Faults(r);
+  auto delays = JitterDelays(20000);
+  ASSERT_EQ(delays.size(), 20000u);
+  EXPECT_EQ(dev.Stats().delayedMsTotal, std::accumulate(delays.begin(), delays.end(), uint64_t{0}));
+  auto sorted = delays;
+  std::sort(sorted.begin(), sorted.end());
+  EXPECT_NEAR(sorted[sorted.size() / 2], 4, 1);
+  EXPECT_NEAR(sorted[sorted.size() * 99 / 100], 200, 30);
+  EXPECT_LE(sorted.back(), 2000u) << "capped at ten times the 99th percentile";
+
+  Faults(r);
+  EXPECT_EQ(JitterDelays(20000), delays) << "the same seed gives the same delays";
+  r.seed = 6;
+  Faults(r);
+  EXPECT_NE(JitterDelays(20000), delays);
+}
+
+TEST_F(FaultTest, AJitteredDuplicateTravelsWithADelayOfItsOwn) {
+  FaultRules r;
+  r.seed = 9;
+  r.jitter = {20, 400};
+  r.duplicate.push_back(ReplySelector::All(Command::BlankCheck));
+  Faults(r);
+  int differing = 0;
+  for (int i = 0; i < 50; ++i) {
+    auto d = Send(BlankReq(0));
+    ASSERT_EQ(d.size(), 2u);
+    EXPECT_FALSE(d[0].duplicate);
+    EXPECT_TRUE(d[1].duplicate);
+    differing += d[0].delayMs != d[1].delayMs ? 1 : 0;
+  }
+  EXPECT_GT(differing, 40);
 }
 
 TEST_F(FaultTest, DuplicateSendsTheSameReplyTwice) {
