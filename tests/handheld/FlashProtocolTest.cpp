@@ -392,6 +392,41 @@ INSTANTIATE_TEST_SUITE_P(
                                5000, 1}),
     [](const auto& info) { return info.param.Name; });
 
+// A device that yields more bytes than the size it reports, as a pipe or a growing file can.
+class TUnderstatedStream : public QIODevice {
+public:
+  TUnderstatedStream(TBytes bytes, qint64 reported) : fBytes(std::move(bytes)), fReported(reported) {
+    open(QIODevice::ReadOnly);
+  }
+  qint64 size() const override { return fReported; }
+
+protected:
+  qint64 readData(char* data, qint64 maxSize) override {
+    const qint64 n = std::min<qint64>(maxSize, static_cast<qint64>(fBytes.size()) - fRead);
+    std::memcpy(data, fBytes.data() + fRead, static_cast<size_t>(n));
+    fRead += n;
+    return n;
+  }
+  qint64 writeData(const char*, qint64) override { return -1; }
+  bool isSequential() const override { return true; }
+
+private:
+  TBytes fBytes;
+  qint64 fReported;
+  qint64 fRead = 0;
+};
+
+TEST_F(FlashProtocolTest, VerifyCoversEveryByteAStreamYieldsBeyondItsReportedSize) {
+  const TBytes data = Pattern(0x18000, 21);
+  std::copy(data.begin(), data.end(), fFlash.Flash.begin());
+  TUnderstatedStream stream(data, 0x100);
+  QString err;
+  ASSERT_TRUE(fKavelo.VerifyFlash(0, 0x100, 256, stream, err)) << err.toStdString();
+  std::vector<uint32_t> units;
+  for (const auto& r : Requests()) units.push_back(ReadLE32(r.data() + 5));
+  EXPECT_THAT(units, ElementsAre(0x00000, 0x00000, 0x10000, 0x10000)); // both units of the data
+}
+
 TEST_F(FlashProtocolTest, ALateReplyDuringTheNextTryIsTakenAsTheAnswer) {
   // The first try's reply comes after its timeout; the second try then sees it at once.
   auto first = std::make_shared<bool>(true);
