@@ -1,101 +1,20 @@
 // The link over real UDP on loopback, against a scripted peer.
 
-#include "common/FakePlatform.h"
-#include "common/LoopbackPair.h"
-#include "common/ScriptedPeer.h"
-#include "net/OrvoCommDevice.h"
-
-#include <gmock/gmock.h>
-
-#include <QString>
+#include "net/LinkFixture.h"
 
 namespace kavelo {
 namespace {
 
 using namespace std::chrono;
 using test::Concat;
+using test::Frame;
+using test::LinkTest;
 using test::PumpFor;
 using test::PumpUntil;
 using test::TBytes;
-using test::TScriptedPeer;
 using test::TScriptedReply;
+using test::TTestLink;
 using ::testing::ElementsAre;
-
-class TTestLink : public TOrvoCommDevice {
-public:
-  using TOrvoCommDevice::TOrvoCommDevice;
-  using TOrvoCommDevice::WantedReceiveHeader;
-};
-
-TBytes Frame(uint16_t header, TBytes payload = {}) {
-  return BuildFrame(header, payload.data(), payload.size());
-}
-
-std::string Hex(const uint8_t* p, size_t n) {
-  static const char* digits = "0123456789ABCDEF";
-  std::string s;
-  for (size_t i = 0; i < n; ++i) {
-    s += digits[p[i] >> 4];
-    s += digits[p[i] & 15];
-  }
-  return s;
-}
-
-class LinkTest : public ::testing::Test, public IOrvoObserver {
-protected:
-  const std::string fPrefix = test::LoopbackPrefixForCurrentTest();
-  const std::string fToolIP = fPrefix + ".1";
-  const std::string fPeerIP = fPrefix + ".2";
-  std::shared_ptr<test::TFakePlatform> fPlatform = test::LoopbackPairPlatform(fPrefix);
-  test::TScopedPlatform fScope{fPlatform};
-  TScriptedPeer fPeer{fPeerIP};
-  std::mutex fMutex;
-  std::vector<std::string> fEvents; // "cb:<header>:<payload>" and "obs:<header>:<payload>"
-  std::vector<std::string> fPeerIPsSeen;
-
-  void FrameReceived(uint16_t header, const uint8_t* data, uint16_t size) override {
-    Record("obs", header, data, size);
-  }
-  void Record(const char* who, uint16_t header, const uint8_t* data, uint16_t size) {
-    std::lock_guard lock(fMutex);
-    fEvents.push_back(std::string(who) + ":" + Hex(reinterpret_cast<const uint8_t*>(&header), 2) +
-                      ":" + Hex(data, size));
-  }
-  std::vector<std::string> Events() {
-    std::lock_guard lock(fMutex);
-    return fEvents;
-  }
-  std::unique_ptr<TTestLink> Open(bool withCallback = true) {
-    EXPECT_TRUE(fPeer.Bound());
-    TDataReceivedEvent callback;
-    if (withCallback)
-      callback = [this](TOrvoCommDevice* sender, uint16_t header, const uint8_t* data,
-                        uint16_t size) {
-        Record("cb", header, data, size);
-        std::lock_guard lock(fMutex);
-        fPeerIPsSeen.push_back(sender->Server()->Binding()->PeerIP.toStdString());
-      };
-    auto link = std::make_unique<TTestLink>(StrToIP(QString::fromStdString(fPeerIP), 0),
-                                            callback, 21105, 21105);
-    EXPECT_NE(link->Server(), nullptr);
-    if (link->Server()) link->RegisterObserver(this);
-    return link;
-  }
-  // Sends an unsolicited frame and waits, without processing events, until the listener has
-  // handed it to this thread and is left waiting there.
-  bool SendAndLeaveAHandOverPending(TUdpServer& server) {
-    fPeer.SendTo(fToolIP, Frame(0x10, {0x01}));
-    const auto deadline = steady_clock::now() + 2s;
-    while (server.PendingHandOvers() == 0 && steady_clock::now() < deadline)
-      std::this_thread::sleep_for(1ms);
-    return server.PendingHandOvers() == 1;
-  }
-  void Reply(std::function<TBytes(const TBytes&)> make, int delayMs = 0) {
-    fPeer.SetResponder([make, delayMs](const TBytes& got) {
-      return std::vector<TScriptedReply>{{make(got), delayMs}};
-    });
-  }
-};
 
 TEST_F(LinkTest, BindsOnTheAdapterThatServesThePeer) {
   auto link = Open();
@@ -107,10 +26,27 @@ TEST_F(LinkTest, BindsOnTheAdapterThatServesThePeer) {
 
 TEST_F(LinkTest, TimeoutZeroSendsAndReturnsAtOnceWithoutArming) {
   auto link = Open();
+  // A request that timed out leaves 0x77 armed; the threaded mode is switched on by hand. A send
+  // without a wait must leave both as they are.
+  EXPECT_FALSE(link->SendFrame(0x77, nullptr, 0, nullptr, 0, nullptr, 20));
+  ASSERT_EQ(link->WantedReceiveHeader(), 0x77);
+  link->Server()->SetThreadedEvent(true);
+  ASSERT_TRUE(fPeer.WaitForReceived(1));
+  const TBytes payload{0x01, 0x02};
+  const auto start = steady_clock::now();
+  EXPECT_TRUE(link->SendFrame(0x1A, payload.data(), 2, nullptr, 0, nullptr, 0));
+  EXPECT_LT(steady_clock::now() - start, 100ms);
+  EXPECT_EQ(link->WantedReceiveHeader(), 0x77);
+  EXPECT_TRUE(link->Server()->ThreadedEvent());
+  link->Server()->SetThreadedEvent(false);
+  ASSERT_TRUE(fPeer.WaitForReceived(2));
+  EXPECT_THAT(fPeer.Received()[1], ElementsAre(0x06, 0x00, 0x1A, 0x00, 0x01, 0x02));
+}
+
+TEST_F(LinkTest, TimeoutZeroFromAFreshLinkSendsTheFrameAsItIs) {
+  auto link = Open();
   const TBytes payload{0x01, 0x02};
   EXPECT_TRUE(link->SendFrame(0x1A, payload.data(), 2, nullptr, 0, nullptr, 0));
-  EXPECT_EQ(link->WantedReceiveHeader(), 0);
-  EXPECT_FALSE(link->Server()->ThreadedEvent());
   ASSERT_TRUE(fPeer.WaitForReceived(1));
   EXPECT_THAT(fPeer.Received()[0], ElementsAre(0x06, 0x00, 0x1A, 0x00, 0x01, 0x02));
 }
