@@ -118,14 +118,20 @@ TEST_F(AdapterLookup, DeletesEveryArpRowOfTheAddressAndPassesOverRefusedOnes) {
   EXPECT_EQ(fPlatform->Deleted[0].InterfaceIndex, 2);
   EXPECT_EQ(fPlatform->Deleted[1].InterfaceIndex, 3);
 
+  // A refused row is passed over and the next one is still tried.
   fPlatform->Deleted.clear();
+  fPlatform->DeleteAttempts.clear();
   fPlatform->Undeletable = {other};
-  DeleteArpEntries(other); // refused rows: no error, nothing recorded
+  DeleteArpEntries(other);
   EXPECT_TRUE(fPlatform->Deleted.empty());
+  ASSERT_EQ(fPlatform->DeleteAttempts.size(), 2u);
+  EXPECT_EQ(fPlatform->DeleteAttempts[0].InterfaceIndex, 1);
+  EXPECT_EQ(fPlatform->DeleteAttempts[1].InterfaceIndex, 3);
 
-  fPlatform->Arp.reset(); // the table cannot be read
+  fPlatform->DeleteAttempts.clear();
+  fPlatform->Arp.reset(); // the table cannot be read: nothing is tried
   DeleteArpEntries(handheld);
-  EXPECT_TRUE(fPlatform->Deleted.empty());
+  EXPECT_TRUE(fPlatform->DeleteAttempts.empty());
 }
 
 TEST(FormatText, SubstitutesInOrderAndIgnoresExtras) {

@@ -94,16 +94,34 @@ TEST_F(DiscoveryTest, AnAddressInNoLocalSubnetSearchesFromTheFirstAdapter) {
 }
 
 TEST_F(DiscoveryTest, AnEndpointThatCannotOpenEndsInNoKaveloFound) {
-  fPlatform->Adapters.clear();
+  // The address is good and the endpoint is made, but its socket does not run (the port is
+  // taken, say): nothing is sent and nothing waited for.
   fDevice->ServerActive = false;
+  AnnounceFrom({"192.168.0.9"});
   auto& form = Make();
   SetLanguageBase(1000);
   form.BitBtnSearchClick();
-  EXPECT_THAT(Log(), ElementsAre("LocalIP leer, versuche Adapter 0.0.0.0"));
-  EXPECT_EQ(fClock->NowMs(), 0u); // nothing waited for
+  EXPECT_EQ(fDevice->LinksCreated, 1);
+  EXPECT_TRUE(fDevice->Sent.empty());
+  EXPECT_TRUE(Log().isEmpty());
+  EXPECT_EQ(fClock->NowMs(), 0u);
+  ASSERT_EQ(fClock->Boxes().size(), 1u);
   EXPECT_EQ(fClock->Boxes().back().Text, "Keine Kavelo gefunden!");
   EXPECT_EQ(fClock->Boxes().back().Caption, "Suche");
+  EXPECT_FALSE(form.Kavelo().Connected());
   EXPECT_TRUE(form.BitBtnSearch->isEnabled());
+  EXPECT_TRUE(form.BitBtnConnect->isEnabled());
+  EXPECT_EQ(form.LabeledEditIPAddress->text(), "192.168.0.100");
+}
+
+TEST_F(DiscoveryTest, WithoutAnyAdapterTheSearchOpensNothing) {
+  fPlatform->Adapters.clear();
+  auto& form = Make();
+  form.BitBtnSearchClick();
+  EXPECT_THAT(Log(), ElementsAre("LocalIP leer, versuche Adapter 0.0.0.0"));
+  EXPECT_EQ(fDevice->LinksCreated, 0); // 0.0.0.0 is no address to open toward
+  EXPECT_EQ(fClock->NowMs(), 0u);
+  EXPECT_EQ(fClock->Boxes().back().Text, "No Kavelo found!");
 }
 
 TEST_F(DiscoveryTest, ConnectOpensTheConnectionAndLogsIt) {
@@ -156,8 +174,23 @@ TEST_F(DiscoveryTest, DisconnectResetsControlsAndEmptiesTheControlBlockFields) {
     EXPECT_FALSE(field->isEnabled());
   }
   // Without an endpoint it still resets everything.
+  form.UpdateControlStates(true);
+  form.ProgressBar1->setValue(30);
+  form.fLabelStatus->setText("Erasing flash memory...");
+  for (QComboBox* field : form.ControlBlockFields()) {
+    field->setEnabled(true);
+    field->setEditText("0x00000102");
+  }
+  ASSERT_EQ(form.Kavelo().Device(), nullptr);
   form.BitBtnDisconnectClick();
   EXPECT_FALSE(form.BitBtnDisconnect->isEnabled());
+  EXPECT_TRUE(form.BitBtnConnect->isEnabled());
+  EXPECT_EQ(form.ProgressBar1->value(), 0);
+  EXPECT_TRUE(form.fLabelStatus->text().isEmpty());
+  for (QComboBox* field : form.ControlBlockFields()) {
+    EXPECT_TRUE(field->currentText().isEmpty());
+    EXPECT_FALSE(field->isEnabled());
+  }
 }
 
 } // namespace
