@@ -219,8 +219,11 @@ public:
       const size_t answersBefore = fDevice->Frames(TSentFrame::SendFrame).size();
       const qsizetype peersBefore = fKavelo.PeerIPs().size();
       const int eventsBefore = fReceivedEvents;
+      // Outside an operation nothing is awaited: a frame that answers a request sent on this
+      // connection comes too late and stays out of the latch.
+      const bool late = AnswersASentRequest(header, payload);
       fDevice->Deliver(header, payload);
-      const bool latched = header == 0x00B0 || header == 0x0041;
+      const bool latched = (header == 0x00B0 || header == 0x0041) && !late;
       const bool announce = header == 0x0010;
       FUZZ_CHECK(fReceivedEvents == eventsBefore + ((latched || announce) ? 1 : 0),
                  "frame 0x%04X: %d received events", header, fReceivedEvents - eventsBefore);
@@ -251,6 +254,17 @@ public:
   }
 
 private:
+  bool AnswersASentRequest(uint16_t header, const test::TBytes& payload) const {
+    for (const auto& sent : fDevice->Sent) {
+      if (sent.Kind != TSentFrame::Transmit && sent.Kind != TSentFrame::Broadcast) continue;
+      const auto& f = sent.Frame;
+      if (f.size() < 4 || ReadLE16(f.data() + 2) != header) continue;
+      if (header == 0x0041) return true;
+      if (header == 0x00B0 && payload.size() >= 5 && f.size() >= 9 && std::equal(payload.begin(), payload.begin() + 5, f.begin() + 4))
+        return true;
+    }
+    return false;
+  }
   void CheckUpdateInit(const std::vector<TExchange>& ex, bool ok, const QString& err) {
     if (!fKavelo.Device() || !fDevice->HasServer || !fDevice->HasBinding) {
       FUZZ_CHECK(!ok && ex.empty(), "update-mode request without server or binding");
