@@ -5,14 +5,21 @@
 #include "ui/AboutDialog.h"
 #include "ui/guidance/InfoDialog.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QMap>
+#include <QMenuBar>
+
+#include <map>
 
 namespace kavelo::test {
 namespace {
 
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
+using ::testing::IsEmpty;
+using ::testing::IsSupersetOf;
 
 // The buttons that UpdateControlStates sets, in its order.
 std::vector<bool> ButtonStates(ui::TMainForm& f) {
@@ -127,6 +134,123 @@ TEST_P(Relabelling, ApplyLanguageSetsTheTwentyTwoTextsAndTheVersionLabels) {
 
 INSTANTIATE_TEST_SUITE_P(SevenLanguages, Relabelling,
                          ::testing::Values(1000, 2000, 3000, 4000, 5000, 6000, 7000));
+
+// The letter that Alt (or, in an open menu, the bare key) picks in a caption: the first "&" that
+// does not stand for itself as "&&"; none when there is no such "&".
+QChar Accelerator(const QString& caption) {
+  for (qsizetype i = 0; i + 1 < caption.size(); ++i) {
+    if (caption.at(i) != u'&') continue;
+    if (caption.at(i + 1) == u'&') {
+      ++i;
+      continue;
+    }
+    return caption.at(i + 1).toUpper();
+  }
+  return {};
+}
+
+// The captions that share one keyboard: a letter that two of them claim only moves the focus
+// between them and never presses either.
+class TAcceleratorScope {
+public:
+  void Add(const QString& owner, const QString& caption) {
+    const QChar letter = Accelerator(caption);
+    if (letter.isNull()) return;
+    fOwners.push_back(owner);
+    fClaims[letter] << owner + " \"" + caption + "\"";
+  }
+  const std::vector<QString>& Owners() const { return fOwners; }
+  // Each letter that more than one caption claims, with the claims.
+  std::vector<std::string> Clashes() const {
+    std::vector<std::string> clashes;
+    for (auto it = fClaims.cbegin(); it != fClaims.cend(); ++it)
+      if (it.value().size() > 1)
+        clashes.push_back((QStringLiteral("Alt+") + it.key() + ": " + it.value().join(", ")).toStdString());
+    return clashes;
+  }
+
+private:
+  std::vector<QString> fOwners;
+  QMap<QChar, QStringList> fClaims;
+};
+
+// What the window offers at once: its shown buttons, buddy labels and group boxes, and the
+// titles of the menu bar.
+TAcceleratorScope WindowAccelerators(ui::TMainForm& form) {
+  TAcceleratorScope scope;
+  for (QWidget* w : form.findChildren<QWidget*>()) {
+    if (!w->isVisibleTo(&form)) continue;
+    if (auto* button = qobject_cast<QAbstractButton*>(w))
+      scope.Add(button->objectName(), button->text());
+    else if (auto* label = qobject_cast<QLabel*>(w); label && label->buddy())
+      scope.Add(label->objectName(), label->text());
+    else if (auto* group = qobject_cast<QGroupBox*>(w))
+      scope.Add(group->objectName(), group->title());
+  }
+  for (QAction* title : form.menuBar()->actions())
+    if (title->isVisible() && title->menu()) scope.Add(title->menu()->objectName(), title->text());
+  return scope;
+}
+
+TAcceleratorScope MenuAccelerators(QMenu* menu) {
+  TAcceleratorScope scope;
+  for (QAction* item : menu->actions())
+    if (item->isVisible() && !item->isSeparator()) scope.Add(item->objectName(), item->text());
+  return scope;
+}
+
+struct LanguageCase {
+  const char* Name;
+  int Base;
+};
+
+void PrintTo(const LanguageCase& c, std::ostream* os) { *os << c.Name; }
+
+class Accelerators : public FormTest, public ::testing::WithParamInterface<LanguageCase> {};
+
+TEST_P(Accelerators, AreUniqueInTheWindowAndInEachMenu) {
+  auto& form = Make();
+  const int base = GetParam().Base;
+  form.LanguageItems[static_cast<size_t>(base / 1000 - 1)]->trigger();
+  ASSERT_EQ(form.Language(), base);
+
+  const TAcceleratorScope window = WindowAccelerators(form);
+  EXPECT_THAT(window.Clashes(), IsEmpty());
+  EXPECT_THAT(window.Owners(),
+              IsSupersetOf({"LabeledEditIPAddressLabel", "BitBtnSearch", "BitBtnConnect", "BitBtnDisconnect",
+                            "BitBtnGuidance", "BitBtnUpdateHM", "BitBtnUpdateRM", "BitBtnClose", "MenuFile",
+                            "MenuLanguage", "MenuHelp"}));
+
+  const std::map<QMenu*, std::vector<QString>> menus{
+      {form.MenuFile, {"MenuExit"}},
+      {form.MenuLanguage,
+       {"MenuDeutsch", "MenuEnglish", "MenuFrancais", "MenuEspanol", "MenuItaliano", "MenuCestina",
+        "MenuNederlands"}},
+      {form.MenuHelp, {"MenuGuidance", "MenuAbout"}}};
+  for (const auto& [menu, items] : menus) {
+    const TAcceleratorScope scope = MenuAccelerators(menu);
+    EXPECT_THAT(scope.Clashes(), IsEmpty()) << menu->objectName().toStdString();
+    EXPECT_THAT(scope.Owners(), ElementsAreArray(items)) << menu->objectName().toStdString();
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(SevenLanguages, Accelerators,
+                         ::testing::Values(LanguageCase{"Deutsch", 1000}, LanguageCase{"English", 2000},
+                                           LanguageCase{"Francais", 3000}, LanguageCase{"Espanol", 4000},
+                                           LanguageCase{"Italiano", 5000}, LanguageCase{"Cestina", 6000},
+                                           LanguageCase{"Nederlands", 7000}),
+                         [](const auto& info) { return std::string(info.param.Name); });
+
+TEST(AcceleratorLetter, IsTheFirstAmpersandThatIsNoLiteralOne) {
+  struct Case {
+    const char* Caption;
+    QChar Letter;
+  };
+  for (const Case& c : {Case{"Cl&ose", u'O'}, Case{"&IP-Adresse", u'I'}, Case{"Ná&vod", u'V'},
+                        Case{"R&&D &Test", u'T'}, Case{"R&&D", QChar()}, Case{"Close", QChar()},
+                        Case{"Close&", QChar()}, Case{"&n&ame", u'N'}})
+    EXPECT_EQ(Accelerator(QString::fromUtf8(c.Caption)), c.Letter) << c.Caption;
+}
 
 struct StartupCase {
   const char* Name;
