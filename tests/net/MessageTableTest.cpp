@@ -80,6 +80,27 @@ TEST(MessageTable, CaptionsCarryExactlyOneAcceleratorAndOtherTextsNone) {
   }
 }
 
+TEST(MessageTable, FrenchDoublePunctuationStandsAfterANoBreakSpace) {
+  for (int n : MessageNumbers()) {
+    const QString text = ResourceText(3000 + n);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+      if (QStringView(u":;!?").contains(text.at(i))) {
+        EXPECT_TRUE(i > 0 && text.at(i - 1) == QChar(0x00A0)) << 3000 + n << ": " << text.toStdString();
+      }
+    }
+  }
+}
+
+// The failure box and the failure line put the stop or the colon after these themselves.
+TEST(MessageTable, FailureWordsEndWithoutPunctuationInEveryLanguage) {
+  for (int base : kBases)
+    for (int n : {171, 172}) {
+      const QString text = ResourceText(base + n);
+      ASSERT_FALSE(text.isEmpty()) << base + n;
+      EXPECT_TRUE(text.back().isLetter()) << base + n << ": " << text.toStdString();
+    }
+}
+
 TEST(MessageTable, JoinedSearchTextKeepsItsBlanksInEveryLanguage) {
   for (int base : kBases) {
     EXPECT_TRUE(ResourceText(base + 168).endsWith(u' ')) << base;
