@@ -332,6 +332,21 @@ TEST_F(FormTest, ReceivedFramesAreLoggedOnlyWithShowRX) {
                                  "RX Len = 1 Header = 0x0010 12"));
 }
 
+TEST_F(FormTest, TheRXTraceMarksFramesTheConnectionRefused) {
+  auto& form = Make();
+  ConnectTo();
+  AnswerWithFlash();
+  QString err;
+  ASSERT_TRUE(form.Kavelo().EraseFlash(0x10000, 0x10001, err));
+  form.MemoLog->clear();
+  form.CheckBoxLogRX->setChecked(true);
+  fDevice->Deliver(0x00B0, {0xE1, 0x00, 0x00, 0x01, 0x00}); // the erase echo again, now late
+  fDevice->PeerIP = "192.168.0.66";
+  fDevice->Deliver(0x0041, {0x01});
+  EXPECT_THAT(Log(), ElementsAre("RX ignored (late reply) Len = 5 Header = 0x00B0 E1 00 00 01 00",
+                                 "RX ignored (not from the handheld: 192.168.0.66) Len = 1 Header = 0x0041 01"));
+}
+
 struct ProgressCase {
   int32_t Max, Position;
   int Percent;
