@@ -44,6 +44,12 @@ void TAnchors::Place(QWidget* child, QRect design, unsigned anchors) {
   fEntries.push_back({child, scaled, anchors});
 }
 
+void TAnchors::SetWidth(QWidget* child, int width) {
+  for (auto& e : fEntries)
+    if (e.Widget == child) e.Design.setWidth(width);
+  Apply();
+}
+
 void TAnchors::Apply() {
   const int dw = fParent->width() - fDesignSize.width();
   const int dh = fParent->height() - fDesignSize.height();

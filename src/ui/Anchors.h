@@ -30,6 +30,8 @@ public:
   TAnchors(QWidget* parent, QSize designSize);
   // Places child at its design rectangle and keeps its anchors from now on.
   void Place(QWidget* child, QRect design, unsigned anchors = akLeftTop);
+  // A new width for a placed child, in screen pixels, kept from now on like its design width.
+  void SetWidth(QWidget* child, int width);
   void Apply();
 
 protected:

@@ -1,6 +1,9 @@
 #include "ui/Localization.h"
 
+#include <QCoreApplication>
+#include <QLibraryInfo>
 #include <QSettings>
+#include <QTranslator>
 
 namespace kavelo::ui {
 
@@ -14,6 +17,34 @@ int SystemLanguageBase(QLocale::Language language) {
   for (const auto& l : kLanguages)
     if (l.SystemLanguage == language) return l.Base;
   return kEnglishBase;
+}
+
+namespace {
+
+std::unique_ptr<QTranslator>& InstalledQtTranslator() {
+  static std::unique_ptr<QTranslator> translator;
+  return translator;
+}
+
+} // namespace
+
+bool UseQtTranslations(int base) {
+  auto& installed = InstalledQtTranslator();
+  if (installed) {
+    QCoreApplication::removeTranslator(installed.get());
+    installed.reset();
+  }
+  const char* name = "en";
+  for (const auto& l : kLanguages)
+    if (l.Base == base) name = l.QtName;
+  if (QLatin1StringView(name) == QLatin1StringView("en")) return true;
+  auto translator = std::make_unique<QTranslator>();
+  if (!translator->load(QStringLiteral("qtbase_") + QLatin1StringView(name),
+                        QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    return false;
+  QCoreApplication::installTranslator(translator.get());
+  installed = std::move(translator);
+  return true;
 }
 
 namespace {

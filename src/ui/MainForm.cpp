@@ -31,6 +31,7 @@ namespace {
 constexpr int kOuterHeight = 255;
 constexpr int kMinOuterWidth = 560;
 constexpr int kMinOuterHeight = 250;
+constexpr int kUpdateButtonDesignWidth = 128;
 #ifdef KAVELO_SHOW_DEV_PANEL
 constexpr bool kShowDeveloperPanel = true;
 #else
@@ -132,6 +133,7 @@ int TMainForm::Language() const {
 
 void TMainForm::SetLanguage(int base) {
   SetLanguageBase(base);
+  UseQtTranslations(base);
 }
 
 void TMainForm::ApplyLanguage() {
@@ -157,9 +159,19 @@ void TMainForm::ApplyLanguage() {
   MenuHelp->setTitle(LocalizedText(590));
   MenuGuidance->setText(LocalizedText(177));
   MenuAbout->setText(LocalizedText(591));
+  FitUpdateButtons();
   ShowHMVersion();
   ShowRMVersion();
   ShowPFDVersion();
+}
+
+void TMainForm::FitUpdateButtons() {
+  // Captions such as "Mettre à jour le module radio" are longer than the design's 128 pixels;
+  // the buttons keep their place and grow into the free room before the version labels.
+  int width = Scaled(kUpdateButtonDesignWidth);
+  for (const QPushButton* button : {BitBtnUpdateHM, BitBtnUpdateRM})
+    width = std::max(width, button->sizeHint().width());
+  for (QPushButton* button : {BitBtnUpdateHM, BitBtnUpdateRM}) fGroupAnchors->SetWidth(button, width);
 }
 
 void TMainForm::ShowHMVersion() {

@@ -191,6 +191,7 @@ private:
   void BuildControls();
   void BuildMenu();
   void BuildDevPanel();
+  void FitUpdateButtons();
   void ShowHMVersion();
   void ShowRMVersion();
   void ShowPFDVersion();
