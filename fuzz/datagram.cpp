@@ -1,6 +1,6 @@
 // The receive path of the link: a datagram is walked into frames, the first frame with the
-// awaited header is claimed as the reply, every other frame goes to the holder's callback and
-// then to each observer. The link's endpoint is never activated, so no socket is opened.
+// awaited header is claimed as the reply (one per datagram), every other frame goes to the
+// holder's callback and then to each observer. The link's endpoint is never activated, so no socket is opened.
 //
 // Input: byte 0 the awaited header, byte 1 flags, then the datagrams. Flags: bit 0 a callback
 // is set, bits 1-2 the number of observers (0..3), bit 3 re-arm the awaited header before every
@@ -153,12 +153,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CheckWalk(bytes.data(), bytes.size());
     if (bytes.empty()) continue; // the endpoint never hands over an empty datagram
     if (rearm) arm();
-    // What the link must do with this datagram: claim while a header is awaited, else deliver.
+    // What the link must do with this datagram: claim its first frame with the awaited header,
+    // at most one (a header-0 frame behind the claimed reply is not claimed over it), else
+    // deliver.
     uint16_t awaited = link.Wanted();
+    bool claimed = false;
     std::vector<TEvent> expected;
     for (const auto& f : ModelWalk(bytes.data(), bytes.size())) {
-      if (f.Header == awaited) {
+      if (!claimed && f.Header == awaited) {
         awaited = 0;
+        claimed = true;
         continue;
       }
       std::vector<uint8_t> payload(bytes.begin() + static_cast<long>(f.Offset + 4),
