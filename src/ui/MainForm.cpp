@@ -54,7 +54,6 @@ TMainForm::TMainForm(TMainFormEnvironment environment, QWidget* parent)
   setFont(font);
   BuildControls();
   resize(Scaled(557), Scaled(650) + menuBar()->sizeHint().height());
-  setMinimumSize(Scaled(kMinOuterWidth), Scaled(kMinOuterHeight));
 
   // 2. The language: the stored choice, else the system's.
   SetLanguage(StartupLanguage(*fEnvironment.LanguageStore, fEnvironment.SystemLanguage));
@@ -81,6 +80,7 @@ TMainForm::TMainForm(TMainFormEnvironment environment, QWidget* parent)
   fLabelStatus->setAlignment(Qt::AlignCenter);
   fLabelStatus->setAttribute(Qt::WA_TranslucentBackground);
   fLabelStatus->setAutoFillBackground(false);
+  fLabelStatus->setStyleSheet(QStringLiteral("QLabel { color: black; background: transparent; }"));
   fLabelStatus->setGeometry(0, Scaled(2), ProgressBar1->width(), Scaled(13));
   // The line stays centred over the bar when the window is widened.
   auto* statusAnchors = new TAnchors(ProgressBar1, ProgressBar1->size() / DesignScale());
@@ -98,9 +98,9 @@ TMainForm::TMainForm(TMainFormEnvironment environment, QWidget* parent)
       w->hide();
 
     // 6. Only the connection row, the update group and Close show.
-    resize(width(), Scaled(kOuterHeight) - (frameGeometry().height() - height()));
     GroupBoxDevTest->resize(GroupBoxDevTest->width(), 0);
   }
+  ApplyOuterSizes();
 
   // 7. The texts.
   ApplyLanguage();
@@ -260,14 +260,43 @@ void TMainForm::HandheldProgress(const void*, int32_t Max, int32_t Position) {
   ProgressBar1->repaint();
 }
 
+QSize TMainForm::FrameExtent() const {
+  return frameGeometry().size() - size();
+}
+
+void TMainForm::ApplyOuterSizes() {
+  // The smallest size and the start height are outer sizes, title bar and borders included. A
+  // window manager tells the frame only once the window is shown, often a moment later, so this
+  // runs again whenever the frame may have become known.
+  const QSize frame = FrameExtent();
+  if (fOuterSizesApplied && frame == fAppliedFrame) return;
+  const bool keepDesignHeight = !kShowDeveloperPanel && (!fOuterSizesApplied || height() == fDesignInnerHeight);
+  fOuterSizesApplied = true;
+  fAppliedFrame = frame;
+  setMinimumSize(Scaled(kMinOuterWidth) - frame.width(), Scaled(kMinOuterHeight) - frame.height());
+  if (keepDesignHeight) {
+    fDesignInnerHeight = Scaled(kOuterHeight) - frame.height();
+    resize(width(), fDesignInnerHeight);
+  }
+}
+
+void TMainForm::moveEvent(QMoveEvent* event) {
+  QMainWindow::moveEvent(event);
+  if (fShownOnce) ApplyOuterSizes();
+}
+
+void TMainForm::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  if (fShownOnce) ApplyOuterSizes();
+}
+
 void TMainForm::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
-  if (fShownOnce || kShowDeveloperPanel) return;
+  if (fShownOnce) return;
   fShownOnce = true;
-  // The frame is known only now: the outer height is what was designed, and the window starts
-  // centred on its screen.
-  const int frameExtra = frameGeometry().height() - height();
-  resize(width(), Scaled(kOuterHeight) - frameExtra);
+  ApplyOuterSizes();
+  if (kShowDeveloperPanel) return;
+  // The window starts centred on its screen.
   if (const QScreen* s = screen()) {
     const QRect area = s->availableGeometry();
     move(area.center() - QPoint(frameGeometry().width() / 2, frameGeometry().height() / 2));

@@ -154,6 +154,10 @@ protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  // What the window manager's frame adds to the window's size (nothing until it is known).
+  virtual QSize FrameExtent() const;
 
   // Marks a long operation; a close asked for meanwhile waits until the last one ends.
   class TOperation {
@@ -192,6 +196,7 @@ private:
   void BuildMenu();
   void BuildDevPanel();
   void FitUpdateButtons();
+  void ApplyOuterSizes();
   void ShowHMVersion();
   void ShowRMVersion();
   void ShowPFDVersion();
@@ -214,6 +219,9 @@ private:
   int fOperations = 0;
   bool fCloseRequested = false;
   bool fShownOnce = false;
+  bool fOuterSizesApplied = false;
+  QSize fAppliedFrame;
+  int fDesignInnerHeight = 0;
 };
 
 } // namespace kavelo::ui

@@ -89,6 +89,8 @@ void TMainForm::BuildControls() {
   ProgressBar1->setRange(0, 100);
   ProgressBar1->setValue(0);
   ProgressBar1->setTextVisible(false);
+  // The bar draws its own white and lime whatever the desktop's theme; the status line over it
+  // therefore takes a fixed black, which reads on both (a dark theme's light text would not).
   ProgressBar1->setStyleSheet(QStringLiteral(
       "QProgressBar { border: 1px solid #a0a0a0; background: white; }"
       "QProgressBar::chunk { background-color: lime; }"));
