@@ -2,6 +2,8 @@
 // Keeps controls anchored to the edges of their parent as it resizes, the way the window was
 // designed: positions are given in design pixels at 96 dpi and scaled with the screen.
 
+#include "ui/Scale.h"
+
 #include <QObject>
 #include <QRect>
 #include <QWidget>
@@ -18,11 +20,6 @@ enum TAnchor : unsigned {
   akLeftTop = akLeft | akTop,
   akAll = akLeft | akTop | akRight | akBottom,
 };
-
-// The scale of design pixels on this screen (1.0 at 96 dpi).
-double DesignScale();
-int Scaled(int designPixels);
-QRect Scaled(const QRect& design);
 
 class TAnchors : public QObject {
 public:

@@ -1,5 +1,7 @@
 #include "ui/guidance/InfoDialog.h"
 
+#include "ui/Scale.h"
+
 #include <QBuffer>
 #include <QResizeEvent>
 
@@ -9,6 +11,7 @@ namespace {
 
 // Positions in the client area; the viewer keeps its distances to all four edges.
 constexpr int kMargin = 8;
+constexpr int kFontPixels = 11;
 constexpr QRect kOkGeometry(287, 551, 76, 25);
 constexpr QRect kInfoGeometry(kMargin, kMargin, 634, 529);
 constexpr int kInfoBottomGap = TInfoDialog::kClientHeight - (kMargin + 529);
@@ -22,20 +25,26 @@ TInfoDialog::TInfoDialog(QWidget* owner)
   setModal(false);
   setAttribute(Qt::WA_DeleteOnClose);
   setSizeGripEnabled(false);
+  // Designed at 96 dpi like the main window, and scaled with the screen the same way.
   QFont font(QStringLiteral("Tahoma"));
-  font.setPixelSize(11);
+  font.setPixelSize(Scaled(kFontPixels));
   setFont(font);
-  setFixedSize(kClientWidth, kClientHeight);
+  setFixedSize(Scaled(QSize(kClientWidth, kClientHeight)));
 
   fBitBtnOk = new QPushButton(QStringLiteral("OK"), this);
   fBitBtnOk->setObjectName(QStringLiteral("BitBtnOk"));
-  fBitBtnOk->setGeometry(kOkGeometry);
+  fBitBtnOk->setGeometry(Scaled(kOkGeometry));
   fBitBtnOk->setDefault(true);
   connect(fBitBtnOk, &QPushButton::clicked, this, &TInfoDialog::BitBtnOkClick);
 
   fRichEditInfo = new richtext::TRichEdit(this);
   fRichEditInfo->setObjectName(QStringLiteral("RichEditInfo"));
-  fRichEditInfo->setGeometry(kInfoGeometry);
+  fRichEditInfo->setGeometry(Scaled(kInfoGeometry));
+  // The viewer's own font, for text without a font of its own, scales with the rest.
+  QFont viewerFont = fRichEditInfo->font();
+  viewerFont.setPixelSize(Scaled(kFontPixels));
+  fRichEditInfo->setFont(viewerFont);
+  fRichEditInfo->document()->setDefaultFont(viewerFont);
 
   setTabOrder(fBitBtnOk, fRichEditInfo);
   fBitBtnOk->setFocus();
@@ -44,8 +53,9 @@ TInfoDialog::TInfoDialog(QWidget* owner)
 void TInfoDialog::resizeEvent(QResizeEvent* event) {
   QDialog::resizeEvent(event);
   const QSize size = event->size();
-  fRichEditInfo->setGeometry(kMargin, kMargin, size.width() - 2 * kMargin,
-                             size.height() - kMargin - kInfoBottomGap);
+  const int margin = Scaled(kMargin);
+  fRichEditInfo->setGeometry(margin, margin, size.width() - 2 * margin,
+                             size.height() - margin - Scaled(kInfoBottomGap));
 }
 
 bool TInfoDialog::PutStream(QIODevice& stream) {

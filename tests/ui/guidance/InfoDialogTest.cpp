@@ -1,6 +1,7 @@
 // The guidance dialog: its controls, the opening sequence, one dialog per opening, and a
 // dialog that keeps its language.
 
+#include "ui/Scale.h"
 #include "ui/guidance/InfoDialog.h"
 
 #include "net/Helpers.h"
@@ -69,6 +70,21 @@ TEST_F(InfoDialogTest, ControlsAsBuilt) {
   EXPECT_EQ(dialog.RichEditInfo()->font().family(), QStringLiteral("Tahoma"));
   EXPECT_EQ(dialog.RichEditInfo()->font().pixelSize(), 11);
   EXPECT_EQ(dialog.BitBtnOk()->nextInFocusChain(), dialog.RichEditInfo());
+}
+
+// Run by CTest once more on a screen of 144 dpi, where design pixels count one and a half.
+TEST_F(InfoDialogTest, ScalesWithTheScreenAsTheMainWindowDoes) {
+  TInfoDialog dialog;
+  EXPECT_EQ(dialog.size(), Scaled(QSize(650, 584)));
+  EXPECT_EQ(dialog.font().pixelSize(), Scaled(11));
+  EXPECT_EQ(dialog.BitBtnOk()->geometry(), Scaled(QRect(287, 551, 76, 25)));
+  EXPECT_EQ(dialog.RichEditInfo()->geometry(), Scaled(QRect(8, 8, 634, 529)));
+  EXPECT_EQ(dialog.RichEditInfo()->font().pixelSize(), Scaled(11));
+  EXPECT_EQ(dialog.RichEditInfo()->document()->defaultFont().pixelSize(), Scaled(11));
+  dialog.setFixedSize(Scaled(QSize(700, 600)));
+  dialog.show();
+  EXPECT_EQ(dialog.RichEditInfo()->geometry(), QRect(Scaled(8), Scaled(8), Scaled(700) - 2 * Scaled(8),
+                                                      Scaled(600) - Scaled(8) - Scaled(584 - 8 - 529)));
 }
 
 TEST_F(InfoDialogTest, ViewerKeepsItsDistancesWhenTheDialogGrows) {
