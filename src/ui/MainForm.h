@@ -15,6 +15,7 @@ class QActionGroup;
 class QCheckBox;
 class QComboBox;
 class QFile;
+class QFileDialog;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -35,6 +36,9 @@ struct TMainFormEnvironment {
   // The file-open dialog: returns the chosen file's full name, or empty when cancelled.
   std::function<QString(QWidget* parent)> OpenFile;
 };
+
+// The filters and options of the window's file-open dialog.
+void ConfigureOpenDialog1(QFileDialog& dialog);
 
 class TMainForm : public QMainWindow, public IUpdateView {
 public:

@@ -61,14 +61,28 @@ void TMainForm::BitBtnUpdatePFDClick() {
   RunPersistentDataUpdate(*this);
 }
 
-QString TMainForm::OpenDialog1Execute() {
-  if (fEnvironment.OpenFile) return fEnvironment.OpenFile(this);
-  QFileDialog dialog(this);
+void ConfigureOpenDialog1(QFileDialog& dialog) {
   dialog.setFileMode(QFileDialog::ExistingFile);
   dialog.setOption(QFileDialog::ReadOnly, true);
+#ifdef Q_OS_WIN
   dialog.setNameFilters({QStringLiteral("Resourcen (*.res)"), QString::fromUtf8("Binäre Dateien (*.bin)"),
                          QStringLiteral("Alle Dateien (*.*)")});
   dialog.selectNameFilter(QString::fromUtf8("Binäre Dateien (*.bin)"));
+#else
+  // "*.*" matches only names with a dot here, and firmware files often have none. Each entry
+  // shows its text and filters by the patterns added after it.
+  dialog.setOption(QFileDialog::HideNameFilterDetails, true);
+  dialog.setNameFilters({QStringLiteral("Resourcen (*.res) (*.res)"),
+                         QString::fromUtf8("Binäre Dateien (*.bin) (*.bin)"),
+                         QStringLiteral("Alle Dateien (*.*) (*)")});
+  dialog.selectNameFilter(QString::fromUtf8("Binäre Dateien (*.bin) (*.bin)"));
+#endif
+}
+
+QString TMainForm::OpenDialog1Execute() {
+  if (fEnvironment.OpenFile) return fEnvironment.OpenFile(this);
+  QFileDialog dialog(this);
+  ConfigureOpenDialog1(dialog);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
   return dialog.selectedFiles().first();
 }
