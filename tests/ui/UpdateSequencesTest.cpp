@@ -318,3 +318,41 @@ INSTANTIATE_TEST_SUITE_P(AtSteps, CutOffUpdate, ::testing::Values(1u, 4u, 100u, 
 
 } // namespace
 } // namespace kavelo::test
+
+namespace kavelo::test {
+namespace {
+
+struct NotANumberCase {
+  const char* Name;
+  bool RadioModule;
+  const char* Line;
+};
+
+class VersionNotANumber : public SimFormTest, public ::testing::WithParamInterface<NotANumberCase> {};
+
+TEST_P(VersionNotANumber, LogsItShowsTheFailureBoxAndSendsNothing) {
+  const auto& c = GetParam();
+  (c.RadioModule ? fForm->ComboBoxRMVersion : fForm->ComboBoxHMVersion)->setEditText("0x1G9");
+  if (c.RadioModule)
+    fForm->BitBtnUpdateRMClick();
+  else
+    fForm->BitBtnUpdateHMClick();
+  EXPECT_THAT(Log(), ElementsAre(c.Line));
+  EXPECT_EQ(fForm->fLabelStatus->text(), c.Line);
+  ASSERT_EQ(fWaiter->Boxes.size(), 1u);
+  EXPECT_EQ(fWaiter->Boxes[0].Text, "TryStrToInt failed.\r\nAbort.");
+  EXPECT_EQ(fWaiter->Boxes[0].Caption, "Info about Firmware Update");
+  EXPECT_EQ(fWaiter->Boxes[0].Flags, 0x40u);
+  EXPECT_TRUE(ButtonsEnabled());
+  PumpFor(50);
+  EXPECT_TRUE(Received().empty()); // not even the update-mode request
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, VersionNotANumber,
+    ::testing::Values(NotANumberCase{"Kavelo", false, "Cannot convert ComboBoxHMVersion.Text to Integer"},
+                      NotANumberCase{"RadioModule", true, "Cannot convert ComboBoxRMVersion.Text to Integer"}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+} // namespace
+} // namespace kavelo::test
