@@ -123,7 +123,7 @@ dpkg-deb --info "$deb"
 dpkg-deb --contents "$deb"
 [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "package version is not $version"
 depends=$(dpkg-deb -f "$deb" Depends)
-for lib in libqt6core6 libqt6gui6 libqt6widgets6; do
+for lib in libqt6core6 libqt6gui6 libqt6widgets6 qt6-translations-l10n; do
   grep -q "\b$lib\b" <<<"$depends" || fail "$lib is missing from Depends: $depends"
 done
 
