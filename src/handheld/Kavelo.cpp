@@ -55,6 +55,7 @@ bool TKavelo::Open(const QString& IpAddr, uint16_t Port, bool broadcast) {
       Port, kKaveloPort);
   if (!fDevice || !fDevice->HasServer() || !fDevice->ServerActive()) return false;
   fHandheldAddress = addr;
+  fHandheldAddressText = IPToStr(addr);
   fRequestsSent.clear();
   fAwaitedRequest.reset();
   fPeerIPs.clear();
@@ -133,7 +134,7 @@ std::optional<TIgnoredReply> TKavelo::Refuse(IKaveloLink* Sender, uint16_t Heade
                                              uint16_t ReceiveBufferSize) const {
   // Any host on the LAN can send to the tool's port; while the tool talks to one handheld, only
   // that handheld answers. A search must hear every address.
-  if (!fBroadCast && Sender && StrToIP(Sender->PeerIP(), InvalidIP) != fHandheldAddress)
+  if (!fBroadCast && Sender && Sender->PeerIP() != fHandheldAddressText)
     return TIgnoredReply::NotFromHandheld;
   // A reply that took longer than its timeout arrives while a later request waits; taken as that
   // one's answer it would fail a good update or put the wrong bytes into a read. A head that no

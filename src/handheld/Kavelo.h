@@ -112,6 +112,7 @@ private:
   TKaveloLinkFactory fLinkFactory;
   // The handheld's address of the open endpoint: in unicast mode only it may answer.
   uint32_t fHandheldAddress = 0;
+  QString fHandheldAddressText; // as the link reports a sender: compared for every frame
   // The heads (command and address, or the update-mode header) of every request sent since the
   // endpoint opened, and the one whose reply the latch waits for now. A reply with the head of
   // an earlier request comes too late for the one awaited.

@@ -203,7 +203,7 @@ bool TKavelo::VerifyFlash(uint32_t data_begin, uint32_t data_end, uint32_t /*tra
   stream.seek(0);
   // Read before the image is sized: a stream may yield more than the size it reports, and every
   // byte it yields must be verified, never written past the image.
-  const QByteArray data = stream.read(static_cast<qint64>(kMaxVerifyImageSize));
+  const QByteArray data = stream.readAll();
   const uint64_t size =
       std::max<uint64_t>(static_cast<uint64_t>(std::max<qint64>(stream.size(), 0)),
                          static_cast<uint64_t>(data.size()));
