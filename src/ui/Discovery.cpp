@@ -1,7 +1,6 @@
 // Search, Connect and Disconnect: which handheld the tool talks to.
 
-#include "handheld/Waiting.h"
-#include "net/Helpers.h"
+#include "handheld/Search.h"
 #include "ui/MainForm.h"
 
 #include <QApplication>
@@ -12,59 +11,28 @@
 #include <QProgressBar>
 #include <QPushButton>
 
-#include <algorithm>
-
 namespace kavelo::ui {
-
-namespace {
-constexpr uint32_t kAfterUpdateRequestMs = 500;
-constexpr uint32_t kAfterAnnounceMs = 500;
-constexpr uint32_t kBetweenRestartsMs = 100;
-constexpr uint32_t kAfterRestartsMs = 6000;
-} // namespace
 
 void TMainForm::BitBtnSearchClick() {
   TOperation operation(*this);
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  QString Found;
   BitBtnSearch->setEnabled(false);
   BitBtnConnect->setEnabled(false);
-  QString IpText = LabeledEditIPAddress->text();
-  if (LocalIPInSubnet(StrToIP(IpText, InvalidIP)) == InvalidIP) {
-    IpText = IPToStr(FirstLocalIP());
-    AppendLog(QStringLiteral("LocalIP leer, versuche Adapter ") + IpText);
-    MemoLog->repaint();
-  }
-  if (fKavelo->Search(IpText, GetPort())) {
-    QString ignored;
-    fKavelo->HMUpdateInit(ignored); // waits for the first reply while announcements arrive
-    Delay(kAfterUpdateRequestMs);
-    QStringList List = fKavelo->PeerIPs();
-    std::sort(List.begin(), List.end()); // text order: 192.168.0.10 before 192.168.0.9
-    for (const QString& address : List) AppendLog(LocalizedText(196) + " Peer IP " + address);
-    if (!List.isEmpty()) Found = List.first();
-    const uint8_t announce[] = {0x05, 0x00, 0x10, 0x00, 0x12};
-    fKavelo->Transmit(announce, sizeof announce);
-    Delay(kAfterAnnounceMs);
-    for (const QString& address : List) {
-      fKavelo->Restart(address);
-      AppendLog(LocalizedText(192) + " Peer IP " + address);
-      Delay(kBetweenRestartsMs);
-    }
-    if (!List.isEmpty()) Delay(kAfterRestartsMs);
-    fKavelo->Disconnect();
-  }
+  const TSearchResult result =
+      SearchHandhelds(*fKavelo, LabeledEditIPAddress->text(), static_cast<uint16_t>(GetPort()),
+                      [this](const QString& line) {
+                        AppendLog(line);
+                        MemoLog->repaint(); // seen before the waits that follow
+                      });
+  const QString Found = result.Found.isEmpty() ? QString() : result.Found.first();
   BitBtnSearch->setEnabled(true);
   BitBtnConnect->setEnabled(true);
   QApplication::restoreOverrideCursor();
   if (!Found.isEmpty()) {
     LabeledEditIPAddress->setText(Found);
     LabeledEditIPAddress->repaint();
-    ShowMessageBox(LocalizedText(168) + Found + LocalizedText(169), LocalizedText(167),
-                   MB_ICONINFORMATION_OK);
-  } else {
-    ShowMessageBox(LocalizedText(170), LocalizedText(167), MB_ICONINFORMATION_OK);
   }
+  ShowSearchResult(Found);
 }
 
 void TMainForm::BitBtnConnectClick() {
@@ -75,7 +43,7 @@ void TMainForm::BitBtnConnectClick() {
   fLabelStatus->clear();
   ProgressBar1->setValue(0);
   ProgressBar1->repaint();
-  AppendLog(LocalizedText(197) + " " + IpText + " Port " + QString::number(Port));
+  AppendLog(ConnectLogLine(IpText, Port));
 }
 
 void TMainForm::BitBtnDisconnectClick() {

@@ -7,18 +7,6 @@
 
 namespace kavelo::ui {
 
-bool IsLanguageBase(int base) {
-  for (const auto& l : kLanguages)
-    if (l.Base == base) return true;
-  return false;
-}
-
-int SystemLanguageBase(QLocale::Language language) {
-  for (const auto& l : kLanguages)
-    if (l.SystemLanguage == language) return l.Base;
-  return kEnglishBase;
-}
-
 namespace {
 
 std::unique_ptr<QTranslator>& InstalledQtTranslator() {
@@ -36,7 +24,7 @@ bool UseQtTranslations(int base) {
   }
   const char* name = "en";
   for (const auto& l : kLanguages)
-    if (l.Base == base) name = l.QtName;
+    if (l.Base == base) name = l.Code;
   if (QLatin1StringView(name) == QLatin1StringView("en")) return true;
   auto translator = std::make_unique<QTranslator>();
   if (!translator->load(QStringLiteral("qtbase_") + QLatin1StringView(name),

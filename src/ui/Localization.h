@@ -1,38 +1,22 @@
 #pragma once
-// The seven languages, the start-up choice and the stored choice.
+// The start-up choice of the language and the stored choice.
+
+#include "update/Languages.h"
 
 #include <QLocale>
 #include <QString>
 
-#include <array>
 #include <memory>
 #include <optional>
 
 namespace kavelo::ui {
 
-struct TLanguageInfo {
-  int Base;
-  const char* MenuName;  // the menu item's name
-  const char* MenuText;  // the language's own name, never translated
-  QLocale::Language SystemLanguage;
-  const char* QtName;    // the suffix of Qt's own translation files (qtbase_de.qm ...)
-};
-
-inline constexpr int kEnglishBase = 2000;
-
-inline constexpr std::array<TLanguageInfo, 7> kLanguages{{
-    {1000, "MenuDeutsch", "&Deutsch", QLocale::German, "de"},
-    {2000, "MenuEnglish", "&English", QLocale::English, "en"},
-    {3000, "MenuFrancais", "&Francais", QLocale::French, "fr"},
-    {4000, "MenuEspanol", "E&spanol", QLocale::Spanish, "es"},
-    {5000, "MenuItaliano", "&Italiano", QLocale::Italian, "it"},
-    {6000, "MenuCestina", "&Cestina", QLocale::Czech, "cs"},
-    {7000, "MenuNederlands", "&Nederlands", QLocale::Dutch, "nl"},
-}};
-
-bool IsLanguageBase(int base);
-// The default for a system language; English for every language not offered.
-int SystemLanguageBase(QLocale::Language language);
+// The table lives with the update layer, which the command line shares.
+using kavelo::IsLanguageBase;
+using kavelo::kEnglishBase;
+using kavelo::kLanguages;
+using kavelo::SystemLanguageBase;
+using kavelo::TLanguageInfo;
 
 // Qt's own texts (the Yes, No and OK of every message box, the file dialog) follow the
 // language: Qt's translations of that language are installed, those of the previous one

@@ -4,6 +4,7 @@
 #include "ui/AboutDialog.h"
 #include "ui/Anchors.h"
 #include "ui/guidance/Guidance.h"
+#include "update/Progress.h"
 #include "update/Versions.h"
 
 #include <QAction>
@@ -23,7 +24,8 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QTimer>
-#include <cmath>
+
+#include <algorithm>
 
 namespace kavelo::ui {
 
@@ -250,9 +252,7 @@ void TMainForm::TraceRX(const QString& prefix, uint16_t Header, const uint8_t* R
 }
 
 int TMainForm::ProgressPercent(int32_t Max, int32_t Position) {
-  if (Max <= 0) return 0;
-  // nearbyint in the default rounding mode: halves go to the even neighbour.
-  return static_cast<int>(std::nearbyint(static_cast<double>(Position) / Max * 100.0));
+  return kavelo::ProgressPercent(Max, Position);
 }
 
 void TMainForm::HandheldProgress(const void*, int32_t Max, int32_t Position) {

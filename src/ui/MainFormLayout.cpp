@@ -1,5 +1,6 @@
 // The window's controls and menu, placed as designed (pixels at 96 dpi).
 
+#include "handheld/Search.h"
 #include "ui/Anchors.h"
 #include "ui/MainForm.h"
 
@@ -65,7 +66,7 @@ void TMainForm::BuildControls() {
   auto& a = *fAnchors;
 
   LabeledEditIPAddress = Make<QLineEdit>(fClient, "LabeledEditIPAddress");
-  LabeledEditIPAddress->setText(QStringLiteral("192.168.0.100"));
+  LabeledEditIPAddress->setText(QString::fromLatin1(kDefaultAddressText));
   a.Place(LabeledEditIPAddress, QRect(8, 21, 136, 21));
   LabeledEditIPAddressLabel = Make<QLabel>(fClient, "LabeledEditIPAddressLabel");
   LabeledEditIPAddressLabel->setBuddy(LabeledEditIPAddress);

@@ -8,32 +8,38 @@
 
 namespace kavelo {
 
-void RunPersistentDataUpdate(IUpdateView& view) {
+TSequenceEnd UpdatePersistentData(IUpdateView& view) {
   TStepRunner runner(view, TFirmwareRow::Handheld);
   runner.EnableButtons(false);
   std::unique_ptr<QIODevice> data = OpenImage(kImagePersistentData);
   if (!data) {
     view.ReportError(QStringLiteral("The built-in image Kavelo_PersistentFlashData is missing"));
     runner.EnableButtons(true);
-    return;
+    return TSequenceEnd::NotStarted;
   }
   QIODevice& pfd = *data;
   TKavelo& k = view.Kavelo();
-  if (!runner.ContinueWith(QString(), true, StepText(186, 180))) return;
-  const auto next = [](int verb, int object) { return [verb, object] { return StepText(verb, object); }; };
-  if (!runner.Step(StepText(186, 180), UpdateModeEntry(k), next(187, 184))) return;
+  if (!runner.ContinueWith(QString(), true, StepText(186, 180))) return EndedEarly(runner);
+  const auto next = [](int verb, int object) {
+    return [verb, object] { return StepText(verb, object); };
+  };
+  if (!runner.Step(StepText(186, 180), UpdateModeEntry(k), next(187, 184)))
+    return EndedEarly(runner);
   // Unlike the firmware sequences the erase ends exactly at the image's end.
-  if (!runner.Step(StepText(187, 184), EraseRange(k, PersistentDataAddress, EndOf(PersistentDataAddress, pfd)),
+  if (!runner.Step(StepText(187, 184),
+                   EraseRange(k, PersistentDataAddress, EndOf(PersistentDataAddress, pfd)),
                    next(189, 184)))
-    return;
-  if (!runner.Step(StepText(189, 184), WriteImage(k, PersistentDataAddress, pfd), next(190, 184))) return;
+    return EndedEarly(runner);
+  if (!runner.Step(StepText(189, 184), WriteImage(k, PersistentDataAddress, pfd), next(190, 184)))
+    return EndedEarly(runner);
   if (!runner.Step(StepText(190, 184), VerifyImage(k, PersistentDataAddress, pfd),
                    [] { return LocalizedText(192) + " Kavelo"; }))
-    return;
+    return EndedEarly(runner);
   k.Restart();
-  runner.LogStep(LocalizedText(192) + " Kavelo");
+  runner.FinishLastStep(LocalizedText(192) + " Kavelo");
   data.reset();
   runner.EnableButtons(true);
+  return TSequenceEnd::Completed;
 }
 
 } // namespace kavelo

@@ -2,9 +2,9 @@
 // What the update sequences share.
 
 #include "handheld/ControlBlock.h"
-#include "update/StepRunner.h"
-
 #include "update/Images.h"
+#include "update/Sequences.h"
+#include "update/StepRunner.h"
 
 #include <QIODevice>
 
@@ -16,6 +16,11 @@
 namespace kavelo {
 
 class TKavelo;
+
+// How a sequence ends that the runner stopped before its last step.
+inline TSequenceEnd EndedEarly(const TStepRunner& runner) {
+  return runner.Failed() ? TSequenceEnd::StepFailed : TSequenceEnd::Stopped;
+}
 
 // True when the handheld already holds this version or a newer one: an installed version is
 // recorded (not 0xFFFFFFFF) and the version to install is not above it. A negative version to
@@ -55,6 +60,7 @@ struct TFirmwareStart {
 };
 // Parses the version and opens the images; on failure reports it as the sequence must and
 // returns nothing (the four buttons are then enabled).
-std::optional<TFirmwareStart> StartFirmwareSequence(IUpdateView& view, TStepRunner& runner, TFirmwareRow row);
+std::optional<TFirmwareStart> StartFirmwareSequence(IUpdateView& view, TStepRunner& runner,
+                                                    TFirmwareRow row);
 
 } // namespace kavelo

@@ -26,12 +26,19 @@ bool TStepRunner::ContinueWith(const QString& previous, bool succeeded, const QS
     LogStep(next + "...");
     result = true;
   } else {
+    fFailed = true;
     const QString text = previous + " " + LocalizedText(171) + ".\r\n" + LocalizedText(172) + ".";
     ShowMessageBox(text, UpdateBoxCaption(), MB_ICONINFORMATION_OK);
     result = false;
   }
   EnableButtons(!result);
+  if (result) fView.StepAnnounced(next);
   return result;
+}
+
+void TStepRunner::FinishLastStep(const QString& text) {
+  LogStep(text);
+  fView.StepFinished(text, true, QString());
 }
 
 bool TStepRunner::Step(const QString& text, const std::function<bool(QString& err)>& operation,
@@ -40,6 +47,7 @@ bool TStepRunner::Step(const QString& text, const std::function<bool(QString& er
   QString err;
   const bool ok = operation(err);
   LogStep(ok ? text + " " + LocalizedText(193) : text + " " + LocalizedText(171) + ": " + err);
+  fView.StepFinished(text, ok, ok ? QString() : err);
   if (besides && !besides(ok)) return false;
   return ContinueWith(text, ok, nextText());
 }

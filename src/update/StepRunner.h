@@ -22,6 +22,11 @@ public:
   void EnableButtons(bool enabled);
   void LogStep(const QString& text);
   bool ContinueWith(const QString& previous, bool succeeded, const QString& next);
+  // The line of the last step (restart or switch-off), which has no result.
+  void FinishLastStep(const QString& text);
+  // Whether ContinueWith was told of a failed step: a sequence that ends early either failed or
+  // was stopped in single-step mode.
+  bool Failed() const { return fFailed; }
 
   // One step: runs operation with an emptied error text, logs its result, does what the step
   // does besides (which may end the sequence by returning false), composes the next text and
@@ -33,6 +38,7 @@ public:
 private:
   IUpdateView& fView;
   TFirmwareRow fRow;
+  bool fFailed = false;
 };
 
 } // namespace kavelo

@@ -34,6 +34,12 @@ public:
   virtual void UpdateControlStates(bool Connected) = 0;
   // The application's error report.
   virtual void ReportError(const QString& text) = 0;
+
+  // The steps one by one, for a view that reports them as events; the window shows them through
+  // its status line and log alone. A step is announced just before it runs; err is empty when it
+  // succeeded, and the last step of a sequence, which has no result, finishes as succeeded.
+  virtual void StepAnnounced(const QString& /*step*/) {}
+  virtual void StepFinished(const QString& /*step*/, bool /*succeeded*/, const QString& /*err*/) {}
 };
 
 } // namespace kavelo
