@@ -19,6 +19,7 @@ struct TSimDeviceBench {
   TKaveloDataEvent Handler;
   IKaveloLink* Link = nullptr;
   uint32_t ToolAddress = MakeIP(192, 168, 0, 5);
+  QString HandheldAddress = QStringLiteral("192.168.0.9"); // the sender of its replies
   uint64_t FramesSent = 0;
   std::weak_ptr<TSimDeviceBench> Self;
 
@@ -60,7 +61,10 @@ public:
     auto b = fBench.lock();
     return IPToStr(b ? b->ToolAddress : 0);
   }
-  QString PeerIP() const override { return QStringLiteral("192.168.0.9"); }
+  QString PeerIP() const override {
+    auto b = fBench.lock();
+    return b ? b->HandheldAddress : QString();
+  }
 
 private:
   bool Send(const uint8_t* buffer, uint16_t length) {
