@@ -1,8 +1,8 @@
 # Desktop integration, manual pages and the Debian package.
 #
-# `cmake --install` puts the program, kavelo-sim, the icon in the hicolor sizes, the desktop entry,
-# the AppStream metainfo and the manual pages where a Linux desktop looks for them; `cpack -G DEB`
-# wraps the same tree into a Debian package. The targets install themselves in their own
+# `cmake --install` puts the program, kavelo-cli, kavelo-sim, the icon in the hicolor sizes, the
+# desktop entry, the AppStream metainfo and the manual pages where a Linux desktop looks for
+# them; `cpack -G DEB` wraps the same tree into a Debian package. The targets install themselves in their own
 # CMakeLists.txt; this file adds everything else.
 
 if(NOT UNIX OR APPLE)
@@ -37,7 +37,7 @@ endforeach()
 # without gzip they are installed as they are, which man reads just as well.
 configure_file(${KAVELO_PACKAGING_DIR}/changelog.in ${KAVELO_PACKAGING_BINARY_DIR}/changelog @ONLY)
 find_program(KAVELO_GZIP gzip)
-set(kavelo_man_pages kavelo-update-tool.1 kavelo-sim.1)
+set(kavelo_man_pages kavelo-update-tool.1 kavelo-cli.1 kavelo-sim.1)
 if(KAVELO_GZIP)
   set(kavelo_compressed)
   foreach(page IN LISTS kavelo_man_pages)
@@ -83,8 +83,10 @@ set(CPACK_PACKAGE_DESCRIPTION
     "flash data. Every step is shown on a status line and in a log, in seven\n"
     "languages.\n"
     "\n"
-    "The package also contains kavelo-sim, a simulated handheld that answers on a\n"
-    "loopback address, so that the tool can be tried without a handheld.")
+    "The package also contains kavelo-cli, which runs the same updates from the\n"
+    "command line for dealers, workshops and scripts, and kavelo-sim, a simulated\n"
+    "handheld that answers on a loopback address, so that the tool can be tried\n"
+    "without a handheld.")
 string(REPLACE ";" "" CPACK_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
 set(CPACK_PACKAGE_HOMEPAGE_URL ${KAVELO_HOMEPAGE})
 set(CPACK_STRIP_FILES ON)

@@ -154,10 +154,13 @@ dpkg-query -W -f='${Status}\n' "$package" | grep -q "install ok installed" || fa
 [ -x "$program" ] || fail "$program is missing"
 [ -x /usr/bin/kavelo-sim ] || fail "/usr/bin/kavelo-sim is missing"
 timeout 10 /usr/bin/kavelo-sim --help >/dev/null
+[ -x /usr/bin/kavelo-cli ] || fail "/usr/bin/kavelo-cli is missing"
+timeout 10 /usr/bin/kavelo-cli --help >/dev/null
 desktop_file=/usr/share/applications/$app_id.desktop
 exec_line=$(sed -n 's/^Exec=//p' "$desktop_file")
 [ "$(command -v "${exec_line%% *}")" = "$program" ] || fail "the menu entry does not start $program"
 timeout 30 man -l /usr/share/man/man1/kavelo-sim.1.gz >/dev/null
+timeout 30 man -l /usr/share/man/man1/kavelo-cli.1.gz >/dev/null
 
 begin "starting a virtual X display"
 exec 3>"$work/display"
