@@ -13,7 +13,7 @@ struct TLanguageInfo {
   const char* MenuName; // the menu item's name
   const char* MenuText; // the language's own name, never translated
   QLocale::Language SystemLanguage;
-  const char* Code; // ISO 639-1, as the command line takes it
+  const char* Code; // ISO 639-1, as the command line takes it; also names Qt's qtbase_<code>.qm
 };
 
 inline constexpr int kEnglishBase = 2000;
