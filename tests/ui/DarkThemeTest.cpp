@@ -1,5 +1,6 @@
 // The status line over the progress bar stays readable under a dark desktop theme.
 
+#include "common/DarkPalette.h"
 #include "ui/FormFixture.h"
 
 #include <QApplication>
@@ -23,20 +24,6 @@ double Luminance(QColor c) {
 double Contrast(QColor a, QColor b) {
   const double la = Luminance(a), lb = Luminance(b);
   return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
-}
-
-QPalette DarkPalette() {
-  QPalette p;
-  p.setColor(QPalette::Window, QColor(0x2b, 0x2b, 0x2b));
-  p.setColor(QPalette::WindowText, QColor(0xee, 0xee, 0xee));
-  p.setColor(QPalette::Base, QColor(0x1e, 0x1e, 0x1e));
-  p.setColor(QPalette::AlternateBase, QColor(0x35, 0x35, 0x35));
-  p.setColor(QPalette::Text, QColor(0xf0, 0xf0, 0xf0));
-  p.setColor(QPalette::Button, QColor(0x3a, 0x3a, 0x3a));
-  p.setColor(QPalette::ButtonText, QColor(0xf0, 0xf0, 0xf0));
-  p.setColor(QPalette::Highlight, QColor(0x3d, 0x7a, 0xd6));
-  p.setColor(QPalette::HighlightedText, Qt::white);
-  return p;
 }
 
 class DarkThemeTest : public FormTest {

@@ -1,6 +1,7 @@
 // Takes the README's screenshots of the real windows on the display (run under Xvfb):
 // kavelo-screenshots <output folder>.
 
+#include "common/DarkPalette.h"
 #include "ui/AboutDialog.h"
 #include "ui/MainForm.h"
 #include "ui/WidgetWaiter.h"
@@ -95,25 +96,10 @@ QImage FrenchVersionQuestion() {
   return shot;
 }
 
-QPalette DarkPalette() {
-  QPalette p;
-  p.setColor(QPalette::Window, QColor(0x2b, 0x2b, 0x2b));
-  p.setColor(QPalette::WindowText, QColor(0xee, 0xee, 0xee));
-  p.setColor(QPalette::Base, QColor(0x1e, 0x1e, 0x1e));
-  p.setColor(QPalette::Text, QColor(0xf0, 0xf0, 0xf0));
-  p.setColor(QPalette::Button, QColor(0x3a, 0x3a, 0x3a));
-  p.setColor(QPalette::ButtonText, QColor(0xf0, 0xf0, 0xf0));
-  p.setColor(QPalette::Highlight, QColor(0x3d, 0x7a, 0xd6));
-  p.setColor(QPalette::HighlightedText, Qt::white);
-  for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-    p.setColor(QPalette::Disabled, role, QColor(0x80, 0x80, 0x80));
-  return p;
-}
-
 // The window under a dark theme, halfway through writing the firmware.
 QImage DarkWindow() {
   const QPalette previous = QApplication::palette();
-  QApplication::setPalette(DarkPalette());
+  QApplication::setPalette(kavelo::test::DarkPalette());
   auto form = OpenWindow(2000);
   form->ProgressBar1->setValue(46);
   form->fLabelStatus->setText(QStringLiteral("Writing firmware..."));
