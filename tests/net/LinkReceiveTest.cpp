@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace kavelo {
@@ -39,19 +40,27 @@ TEST_F(LinkTest, TheWaitingRequestTakesItsOwnReplyWhileHeaderZeroDatagramsPourIn
   // Behind each reply come datagrams of header 0, which the listener claims once nothing is
   // awaited; the request must still copy out exactly the reply that woke it.
   auto link = Open();
+  // Each round ends with a frame of another header, so the test knows when the flood behind a
+  // reply is through: the next request must not arm while a frame of it still waits to be
+  // handed over, or that request waits behind it by design.
   fPeer.SetResponder([](const TBytes& got) {
     std::vector<TScriptedReply> replies{{Frame(0x1A, {got[4], 0xAA, 0xBB})}};
     for (uint8_t k = 0; k < 60; ++k) replies.push_back({Frame(0x0000, {0xEE, k, k, k})});
+    replies.push_back({Frame(0x10, {got[4]})});
     return replies;
   });
   for (uint8_t round = 0; round < 30; ++round) {
     uint8_t buffer[8] = {};
     uint16_t size = 0;
     const uint8_t tag = static_cast<uint8_t>(round + 1);
-    ASSERT_TRUE(link->SendFrame(0x1A, &tag, 1, buffer, sizeof buffer, &size, 1000));
+    ASSERT_TRUE(link->SendFrame(0x1A, &tag, 1, buffer, sizeof buffer, &size, 1000)) << "round " << int(round);
     ASSERT_EQ(size, 3) << "round " << int(round);
     EXPECT_THAT(TBytes(buffer, buffer + 3), ElementsAre(tag, 0xAA, 0xBB)) << "round " << int(round);
-    PumpFor(20);
+    const std::string end = "obs:1000:" + test::Hex(&tag, 1);
+    ASSERT_TRUE(PumpUntil([&] {
+      const auto events = Events();
+      return std::find(events.begin(), events.end(), end) != events.end();
+    })) << "round " << int(round);
   }
 }
 
