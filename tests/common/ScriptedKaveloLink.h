@@ -58,6 +58,9 @@ struct TScriptedDevice {
     if (Handler && Link)
       Handler(Link, header, payload.data(), static_cast<uint16_t>(payload.size()));
   }
+  // A search's partners: every update-mode request is answered by an announcement from each of
+  // these addresses, then by the update-mode reply.
+  void AnnounceFrom(std::vector<QString> peers);
   TKaveloLinkFactory Factory();
 };
 
@@ -123,6 +126,17 @@ private:
   }
   std::weak_ptr<TScriptedDevice> fDevice;
 };
+
+inline void TScriptedDevice::AnnounceFrom(std::vector<QString> peers) {
+  Responder = [this, peers](const TBytes& f) {
+    if (ReadLE16(f.data() + 2) != 0x0041) return std::vector<TDeviceReply>{};
+    for (const QString& peer : peers) {
+      PeerIP = peer;
+      Deliver(0x0010, {0x01});
+    }
+    return std::vector<TDeviceReply>{{0x0041, {192, 168, 0, 9}}};
+  };
+}
 
 inline TKaveloLinkFactory TScriptedDevice::Factory() {
   return [this](uint32_t address, TKaveloDataEvent handler, uint16_t port,

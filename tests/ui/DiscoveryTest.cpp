@@ -9,17 +9,7 @@ using ::testing::ElementsAre;
 
 class DiscoveryTest : public FormTest {
 protected:
-  // Every broadcast update-mode request is answered by announcements from these addresses.
-  void AnnounceFrom(std::vector<QString> peers) {
-    fDevice->Responder = [this, peers](const TBytes& f) {
-      if (ReadLE16(f.data() + 2) != 0x0041) return std::vector<TDeviceReply>{};
-      for (const QString& peer : peers) {
-        fDevice->PeerIP = peer;
-        fDevice->Deliver(0x0010, {0x01});
-      }
-      return std::vector<TDeviceReply>{{0x0041, {192, 168, 0, 9}}};
-    };
-  }
+  void AnnounceFrom(std::vector<QString> peers) { fDevice->AnnounceFrom(std::move(peers)); }
   std::vector<std::pair<QString, TBytes>> RestartsSent() const {
     std::vector<std::pair<QString, TBytes>> out;
     for (const auto& s : fDevice->Sent)
